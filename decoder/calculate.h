@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <variant>
+
+namespace kavlo {
+
+// One decoded field as the window keeps it: nothing yet, an octet (16-bit) or the port (32-bit).
+using Slot = std::variant<std::monostate, std::int16_t, std::int32_t>;
+
+// The window's six slots. Index 0 is never used; 1 to 4 are the octets in display order, 5 the port.
+using IPParts = std::array<Slot, 6>;
+
+inline constexpr std::u16string_view kWrongLengthMessage = u"Please enter 12 digits";
+inline constexpr std::u16string_view kNotHexMessage = u"Please enter hex digits";
+
+// A short text kept in place, with no heap behind it.
+template <std::size_t Capacity>
+class FixedText {
+public:
+    constexpr void append(std::u16string_view text) noexcept {
+        for (char16_t unit : text) {
+            if (size_ < Capacity) units_[size_++] = unit;
+        }
+    }
+    constexpr void append(char16_t unit) noexcept { append(std::u16string_view(&unit, 1)); }
+    [[nodiscard]] constexpr std::u16string_view view() const noexcept { return {units_.data(), size_}; }
+
+private:
+    std::array<char16_t, Capacity> units_{};
+    std::size_t size_ = 0;
+};
+
+// The longest slot text is "-2147483648".
+using SlotText = FixedText<11>;
+// Five slot texts and four separators always fit, whatever the slots hold.
+using OutputText = FixedText<5 * 11 + 4>;
+
+// True for exactly 0-9, A-F and a-f, compared by code-unit value.
+[[nodiscard]] bool isHexDigit(char16_t unit) noexcept;
+
+// Empty for an empty slot, otherwise the decimal form: no leading zeros, '-' only when negative.
+[[nodiscard]] SlotText slotText(const Slot& slot) noexcept;
+
+// The text the Calculate button shows for `hash`, a field's text as UTF-16 code units.
+// Twelve hex digits: the pairs at positions 1-2, 3-4, 5-6 and 7-8 (the hash's first pair is the
+// address's last octet) go into ipPart[4], [3], [2], [1] as 16-bit values and the last four digits
+// into ipPart[5] as a 32-bit value; the result is "a.b.c.d:port" made from ipPart[1..5].
+// Any other length gives kWrongLengthMessage; otherwise the first non-hex unit gives
+// kNotHexMessage. A message leaves ipPart exactly as it was; ipPart[0] is never touched.
+// Never throws and never allocates.
+[[nodiscard]] OutputText calculate(std::u16string_view hash, IPParts& ipPart) noexcept;
+
+// What the Calculate procedure needs from the window that runs it.
+class CalculateHost {
+public:
+    // The hash field's current text; empty if it cannot be read.
+    virtual std::u16string_view hashText() noexcept = 0;
+    // Replaces the whole text of the result field; a failure leaves it as it was.
+    virtual void replaceIPPortText(std::u16string_view text) noexcept = 0;
+    virtual IPParts& ipPart() noexcept = 0;
+
+protected:
+    CalculateHost() = default;
+    CalculateHost(const CalculateHost&) = default;
+    CalculateHost& operator=(const CalculateHost&) = default;
+    ~CalculateHost() = default;
+};
+
+// The Calculate button's press: reads the hash, updates the host's slots and replaces the result
+// field's text with calculate()'s answer. Never throws.
+void cmdCalculate_Click(CalculateHost& host) noexcept;
+
+}  // namespace kavlo

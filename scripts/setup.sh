@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, only what this project needs and the machine lacks:
+# CMake, a host compiler, GoogleTest, Google Benchmark, clang (fuzzing, sanitizers, analysis),
+# cppcheck, MinGW-w64 for i686, Wine with its 32-bit part, Xvfb, and a few small tools
+# the run and test scripts use (zip, ImageMagick for screenshots, xdotool-free X utilities).
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "setup: run as root or install sudo" >&2; exit 1; }
+  SUDO="sudo"
+fi
+
+need_i386=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: enabling the i386 architecture (for wine32)"
+  $SUDO dpkg --add-architecture i386
+  need_i386=1
+fi
+
+packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
+          libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386
+          xvfb x11-apps imagemagick zip unzip)
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -eq 0 ] && [ "$need_i386" -eq 0 ]; then
+  echo "setup: everything is installed"
+  exit 0
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
