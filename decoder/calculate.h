@@ -21,6 +21,8 @@ inline constexpr std::u16string_view kNotHexMessage = u"Please enter hex digits"
 template <std::size_t Capacity>
 class FixedText {
 public:
+    static constexpr std::size_t capacity = Capacity;
+
     constexpr void append(std::u16string_view text) noexcept {
         for (char16_t unit : text) {
             if (size_ < Capacity) units_[size_++] = unit;

@@ -1,0 +1,16 @@
+// The program's version, for the version record and for the code that checks it.
+#pragma once
+
+#define KAVLO_VERSION_MAJOR 1
+#define KAVLO_VERSION_MINOR 3
+#define KAVLO_VERSION_PATCH 0
+#define KAVLO_VERSION_BUILD 0
+// How the program names its own version: the minor number in two digits.
+#define KAVLO_VERSION_TEXT "1.03"
+
+#define KAVLO_PRODUCT_NAME "Kavlo IP Finder"
+#define KAVLO_FILE_DESCRIPTION "Kavlo IP Finder EXE"
+#define KAVLO_INTERNAL_NAME "KavloIPFinder"
+#define KAVLO_EXE_NAME "KavloIPFinder.exe"
+#define KAVLO_COMPANY_NAME "Kavlo"
+#define KAVLO_COPYRIGHT "Copyright © 2026 Kavlo"

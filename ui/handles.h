@@ -1,0 +1,29 @@
+// Owners for the window-system handles the program creates.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+namespace kavlo {
+
+struct WindowDeleter {
+    void operator()(HWND window) const noexcept { DestroyWindow(window); }
+};
+struct FontDeleter {
+    void operator()(HFONT font) const noexcept { DeleteObject(font); }
+};
+struct IconDeleter {
+    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
+};
+struct HeapDeleter {
+    void operator()(void* block) const noexcept { HeapFree(GetProcessHeap(), 0, block); }
+};
+
+using WindowPtr = std::unique_ptr<HWND__, WindowDeleter>;
+using FontPtr = std::unique_ptr<HFONT__, FontDeleter>;
+using IconPtr = std::unique_ptr<HICON__, IconDeleter>;
+// Process-heap memory: no exceptions, so none of the C++ runtime's throwing machinery is linked in.
+using HeapText = std::unique_ptr<wchar_t[], HeapDeleter>;
+
+}  // namespace kavlo
