@@ -12,6 +12,8 @@ constexpr wchar_t kCaption[] = L"Kavlo IP Finder";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed frame, no min/max boxes
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr int kIconId = 1;
+// Posted when focus enters a text box; see onCommand.
+constexpr UINT kRestoreDefaultButton = WM_APP + 1;
 
 int toPixels(int twips, UINT dpi) noexcept { return MulDiv(twips, static_cast<int>(dpi), 1440); }
 
@@ -45,10 +47,17 @@ IconPtr loadIcon(HINSTANCE instance, int metric, UINT dpi) noexcept {
 }  // namespace
 
 bool IPFinder::create(HINSTANCE instance, int showCommand) noexcept {
+    // The class's icons, which the caption, the task bar and Alt+Tab show.
+    const UINT systemDpi = GetDpiForSystem();
+    bigIcon_ = loadIcon(instance, SM_CXICON, systemDpi);
+    smallIcon_ = loadIcon(instance, SM_CXSMICON, systemDpi);
+
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &IPFinder::windowProc;
     windowClass.hInstance = instance;
+    windowClass.hIcon = bigIcon_.get();
+    windowClass.hIconSm = smallIcon_.get();
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = kClassName;
@@ -59,13 +68,7 @@ bool IPFinder::create(HINSTANCE instance, int showCommand) noexcept {
                          nullptr, instance, this)) {
         return false;
     }
-    const UINT dpi = GetDpiForWindow(hwnd());
-    bigIcon_ = loadIcon(instance, SM_CXICON, dpi);
-    smallIcon_ = loadIcon(instance, SM_CXSMICON, dpi);
-    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-
-    const SIZE frame = frameSize(dpi);
+    const SIZE frame = frameSize(GetDpiForWindow(hwnd()));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -107,6 +110,9 @@ LRESULT IPFinder::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noex
             return 0;
         case WM_CTLCOLORSTATIC:
             return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case kRestoreDefaultButton:
+            SendMessageW(control(Control::cmdCalculate), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+            return 0;
         case DM_GETDEFID:  // how IsDialogMessage finds the button that Enter presses
             return MAKELRESULT(controlId(Control::cmdCalculate), DC_HASDEFID);
         case WM_GETDPISCALEDSIZE:
@@ -140,9 +146,10 @@ void IPFinder::onCommand(int id, int notification) noexcept {
     if (id == controlId(Control::cmdCalculate) && notification == BN_CLICKED) {
         cmdCalculate_Click();
     } else if (notification == EN_SETFOCUS) {
-        // Outside a dialog the default-button look is lost when focus leaves the button; Enter
-        // in a text box still presses Calculate, so show it.
-        SendMessageW(control(Control::cmdCalculate), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+        // Enter in a text box presses Calculate, so the button should look like the default. Some
+        // dialog managers strip that look from a plain window's button after moving the focus, so
+        // it is put back once the move is over.
+        PostMessageW(hwnd(), kRestoreDefaultButton, 0, 0);
     }
 }
 

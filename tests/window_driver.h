@@ -1,0 +1,262 @@
+// Drives a running KavloIPFinder.exe from outside, as a user and an accessibility client would:
+// synthesized input, and reading what is on screen. Shared by the UI tests and the demo.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace driver {
+
+using namespace std::chrono_literals;
+
+// Pumps this thread's own messages while it waits, so that windows of the test stay alive.
+inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (true) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(10);
+    }
+}
+
+inline std::wstring text(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return L"<hung>";
+    std::wstring result(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, result.size(), reinterpret_cast<LPARAM>(result.data()),
+                        SMTO_ABORTIFHUNG, 2000, &copied);
+    result.resize(copied);
+    return result;
+}
+
+inline std::wstring className(HWND window) {
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 128);
+    std::wstring_view view(name);
+    // Common Controls 6 classes may carry a version prefix ("6.0.0.0!Button").
+    if (const auto bang = view.rfind(L'!'); bang != std::wstring_view::npos) view.remove_prefix(bang + 1);
+    return std::wstring(view);
+}
+
+inline void send(std::vector<INPUT> inputs) {
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+inline INPUT keyInput(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+// Presses `key` while holding `modifiers` (VK_SHIFT, VK_CONTROL, VK_MENU).
+inline void press(WORD key, std::initializer_list<WORD> modifiers = {}) {
+    std::vector<INPUT> inputs;
+    for (WORD modifier : modifiers) inputs.push_back(keyInput(modifier, false));
+    inputs.push_back(keyInput(key, false));
+    inputs.push_back(keyInput(key, true));
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) inputs.push_back(keyInput(*it, true));
+    send(inputs);
+}
+
+// Types text as characters, the way an input method or a paste-by-typing tool does.
+inline void type(std::wstring_view characters) {
+    std::vector<INPUT> inputs;
+    for (wchar_t character : characters) {
+        for (bool up : {false, true}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = static_cast<WORD>(character);
+            input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+            inputs.push_back(input);
+        }
+    }
+    send(inputs);
+}
+
+inline void click(POINT screen, bool right = false) {
+    // Two clicks on one spot in quick succession would make a double click.
+    static POINT lastSpot{-1, -1};
+    static ULONGLONG lastTime = 0;
+    if (screen.x == lastSpot.x && screen.y == lastSpot.y && GetTickCount64() - lastTime <= GetDoubleClickTime()) {
+        Sleep(GetDoubleClickTime() + 50);
+    }
+    lastSpot = screen;
+    lastTime = GetTickCount64();
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const auto mouse = [&](DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(screen.x, 65535, width - 1);
+        input.mi.dy = MulDiv(screen.y, 65535, height - 1);
+        input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | flags;
+        return input;
+    };
+    // The pointer first gets there, so that the press lands where it was aimed.
+    send({mouse(MOUSEEVENTF_MOVE)});
+    waitUntil([&] {
+        POINT at{};
+        return GetCursorPos(&at) && at.x == screen.x && at.y == screen.y;
+    }, 2000ms);
+    // Each button event carries the position too, so that a late pointer update cannot move it.
+    send({mouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN))});
+    send({mouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP))});
+}
+
+inline POINT centreOf(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+struct TopLevelSearch {
+    DWORD processId;
+    std::wstring_view caption;
+    HWND found;
+};
+
+inline BOOL CALLBACK matchTopLevel(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<TopLevelSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window) || text(window) != search.caption) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+inline HWND findTopLevel(DWORD processId, std::wstring_view caption) {
+    TopLevelSearch search{processId, caption, nullptr};
+    EnumWindows(matchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A running copy of the program; ended by its destructor if a test leaves it open.
+class Program {
+public:
+    enum Child { Label1, txtHash, cmdCalculate, Label2, txtIPPort, kChildCount };
+
+    explicit Program(const std::wstring& exe) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process_)) {
+            return;
+        }
+        waitUntil([&] { return (window = findTopLevel(process_.dwProcessId, L"Kavlo IP Finder")) != nullptr; },
+                  30000ms);
+        if (!window) return;
+        threadId = GetWindowThreadProcessId(window, nullptr);
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            children.push_back(child);
+        }
+        if (children.size() != kChildCount) return;
+        ready_ = waitUntil([&] { return focus() == children[txtHash]; }, 10000ms);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program() {
+        if (!process_.hProcess) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    // The window is up, with its five controls, and focus in the hash box.
+    [[nodiscard]] bool ready() const { return ready_; }
+    [[nodiscard]] HANDLE process() const { return process_.hProcess; }
+    [[nodiscard]] HWND operator[](Child child) const { return children[child]; }
+
+    [[nodiscard]] HWND focus() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
+    }
+
+    // Brings the window to the front so that it receives the input that follows.
+    bool activate() const {
+        SetForegroundWindow(window);
+        return waitUntil([&] { return GetForegroundWindow() == window; });
+    }
+
+    // Waits for the result box to show `expected`.
+    bool showsResult(std::wstring_view expected, std::chrono::milliseconds limit = 5000ms) const {
+        return waitUntil([&] { return text(children[txtIPPort]) == expected; }, limit);
+    }
+
+    // The program's exit code once it has ended within the limit; STILL_ACTIVE otherwise.
+    [[nodiscard]] DWORD exitCode(std::chrono::milliseconds limit = 10000ms) const {
+        WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count()));
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+    HWND window = nullptr;
+    DWORD threadId = 0;
+    std::vector<HWND> children;
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool ready_ = false;
+};
+
+// 32-bit pixels (0x00RRGGBB), top row first.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> values;
+    [[nodiscard]] DWORD at(int x, int y) const { return values[static_cast<std::size_t>(y * width + x)] & 0xFFFFFF; }
+};
+
+inline Pixels pixelsOf(HBITMAP bitmap, int width, int height) {
+    Pixels result{width, height, std::vector<DWORD>(static_cast<std::size_t>(width * height))};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), result.values.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+// What the screen shows in `area`.
+inline Pixels captureScreen(const RECT& area) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, previous);
+    Pixels result = pixelsOf(bitmap, width, height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+// The program next to this test executable.
+inline std::wstring programPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring result(path);
+    result.resize(result.find_last_of(L"\\/") + 1);
+    return result + L"KavloIPFinder.exe";
+}
+
+}  // namespace driver
