@@ -2,7 +2,7 @@
 # Installs, from Debian's archive, only what this project needs and the machine lacks:
 # CMake, a host compiler, GoogleTest, Google Benchmark, clang (fuzzing, sanitizers, analysis),
 # cppcheck, MinGW-w64 for i686, Wine with its 32-bit part, Xvfb, and a few small tools
-# the run and test scripts use (zip, ImageMagick for screenshots, xdotool-free X utilities).
+# the scripts use (Wine's own fonts, ImageMagick for screenshots, zip for the release).
 set -euo pipefail
 
 SUDO=""
@@ -20,7 +20,7 @@ fi
 
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386
-          xvfb x11-apps imagemagick zip unzip)
+          fonts-wine xvfb x11-apps imagemagick zip unzip)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

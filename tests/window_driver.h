@@ -215,41 +215,6 @@ private:
     bool ready_ = false;
 };
 
-// 32-bit pixels (0x00RRGGBB), top row first.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> values;
-    [[nodiscard]] DWORD at(int x, int y) const { return values[static_cast<std::size_t>(y * width + x)] & 0xFFFFFF; }
-};
-
-inline Pixels pixelsOf(HBITMAP bitmap, int width, int height) {
-    Pixels result{width, height, std::vector<DWORD>(static_cast<std::size_t>(width * height))};
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), result.values.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return result;
-}
-
-// What the screen shows in `area`.
-inline Pixels captureScreen(const RECT& area) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, previous);
-    Pixels result = pixelsOf(bitmap, width, height);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return result;
-}
-
 // The program next to this test executable.
 inline std::wstring programPath() {
     wchar_t path[MAX_PATH] = {};
