@@ -18,38 +18,42 @@ constexpr auto kHexValues = [] {
 }();
 
 constexpr std::uint8_t hexValue(char16_t unit) noexcept {
-    return unit < kHexValues.size() ? kHexValues[unit] : kNotHex;
+    const std::uint8_t value = kHexValues[unit % kHexValues.size()];
+    return unit < kHexValues.size() ? value : kNotHex;
 }
 
-// Where each field sits in the hash. Octet pairs come last octet first; the port is plain.
-struct Field {
-    std::size_t slot;
-    std::size_t first;
-    std::size_t digits;
-};
-constexpr std::array<Field, 5> kFields{{{4, 0, 2}, {3, 2, 2}, {2, 4, 2}, {1, 6, 2}, {5, 8, 4}}};
 constexpr std::size_t kHashLength = 12;
 
-// At most four checked digits, so the value is 0 to 65535 and cannot overflow.
-constexpr std::int32_t readHex(const char16_t* digits, std::size_t count) noexcept {
-    std::int32_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = value * 16 + hexValue(digits[i]);
-    return value;
+// Writes the decimal digits of `value` from `out` on and returns the end.
+constexpr char16_t* writeDecimal(char16_t* out, std::uint32_t value) noexcept {
+    std::size_t digits = 1;
+    for (std::uint32_t rest = value; rest >= 10; rest /= 10) ++digits;
+    char16_t* end = out + digits;
+    for (char16_t* at = end; at != out; value /= 10) *--at = static_cast<char16_t>(u'0' + value % 10);
+    return end;
 }
 
-template <std::size_t Capacity>
-void appendDecimal(FixedText<Capacity>& text, std::int32_t value) noexcept {
-    std::array<char16_t, 10> digits{};
-    // Unsigned arithmetic so that the most negative value has a magnitude too.
-    std::uint32_t magnitude = static_cast<std::uint32_t>(value);
-    if (value < 0) magnitude = 0u - magnitude;
-    std::size_t first = digits.size();
-    do {
-        digits[--first] = static_cast<char16_t>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) text.append(u'-');
-    text.append(std::u16string_view(digits.data() + first, digits.size() - first));
+// The text of every octet, made once at compile time.
+struct OctetText {
+    std::array<char16_t, 3> units;
+    std::size_t size;
+};
+constexpr auto kOctetTexts = [] {
+    std::array<OctetText, 256> table{};
+    for (std::uint32_t value = 0; value < table.size(); ++value) {
+        OctetText& text = table[value];
+        text.size = static_cast<std::size_t>(writeDecimal(text.units.data(), value) - text.units.data());
+    }
+    return table;
+}();
+
+// "255.255.255.255:65535", plus the spare units of the last octet's three-unit copy.
+constexpr std::size_t kAddressRoom = 21 + 2;
+
+OutputText message(std::u16string_view text) noexcept {
+    OutputText output;
+    output.append(text);
+    return output;
 }
 
 }  // namespace
@@ -57,36 +61,53 @@ void appendDecimal(FixedText<Capacity>& text, std::int32_t value) noexcept {
 bool isHexDigit(char16_t unit) noexcept { return hexValue(unit) != kNotHex; }
 
 SlotText slotText(const Slot& slot) noexcept {
+    std::int32_t value = 0;
+    if (const auto* octet = std::get_if<std::int16_t>(&slot)) value = *octet;
+    else if (const auto* port = std::get_if<std::int32_t>(&slot)) value = *port;
+    else return {};
+    std::array<char16_t, SlotText::capacity> units{};
+    char16_t* end = units.data();
+    if (value < 0) *end++ = u'-';
+    // Unsigned arithmetic so that the most negative value has a magnitude too.
+    const std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    end = writeDecimal(end, magnitude);
     SlotText text;
-    if (const auto* octet = std::get_if<std::int16_t>(&slot)) appendDecimal(text, *octet);
-    if (const auto* port = std::get_if<std::int32_t>(&slot)) appendDecimal(text, *port);
+    text.append(std::u16string_view(units.data(), static_cast<std::size_t>(end - units.data())));
     return text;
 }
 
 OutputText calculate(std::u16string_view hash, IPParts& ipPart) noexcept {
+    if (hash.size() != kHashLength) return message(kWrongLengthMessage);
+    // Each unit's digit value. A unit that is not a hex digit gives the message wherever it
+    // stands, so all twelve are looked at without stopping early.
+    std::array<std::uint8_t, kHashLength> nibbles{};
+    bool allHex = true;
+    for (std::size_t i = 0; i < kHashLength; ++i) {
+        nibbles[i] = hexValue(hash[i]);
+        allHex &= nibbles[i] != kNotHex;
+    }
+    if (!allHex) return message(kNotHexMessage);
+    // The pair of digits at `at`, most significant first: 0 to 255.
+    const auto pair = [&nibbles](std::size_t at) { return static_cast<std::int16_t>(nibbles[at] << 4 | nibbles[at + 1]); };
+    // The hash's first pair is the address's last octet; the last four digits are the port.
+    const std::array<std::int32_t, 6> decoded{0, pair(6), pair(4), pair(2), pair(0), pair(8) << 8 | pair(10)};
+    ipPart[4] = pair(0);
+    ipPart[3] = pair(2);
+    ipPart[2] = pair(4);
+    ipPart[1] = pair(6);
+    ipPart[5] = decoded[5];
+    // Slots 1 to 5 now hold exactly these values; the text is theirs, in display order. It is
+    // written in place, octets three units at a time (the spare units are overwritten).
     OutputText output;
-    if (hash.size() != kHashLength) {
-        output.append(kWrongLengthMessage);
-        return output;
-    }
-    for (char16_t unit : hash) {
-        if (!isHexDigit(unit)) {
-            output.append(kNotHexMessage);
-            return output;
+    output.appendInPlace(kAddressRoom, [&decoded](char16_t* end) noexcept {
+        for (std::size_t slot = 1; slot <= 4; ++slot) {
+            const OctetText& octet = kOctetTexts[static_cast<std::size_t>(decoded[slot])];
+            std::copy_n(octet.units.data(), octet.units.size(), end);
+            end += octet.size;
+            *end++ = slot == 4 ? u':' : u'.';
         }
-    }
-    for (const Field& field : kFields) {
-        const std::int32_t value = readHex(hash.data() + field.first, field.digits);
-        if (field.digits == 2) {
-            ipPart[field.slot] = static_cast<std::int16_t>(value);
-        } else {
-            ipPart[field.slot] = value;
-        }
-    }
-    for (std::size_t slot = 1; slot <= 5; ++slot) {
-        if (slot > 1) output.append(slot == 5 ? u':' : u'.');
-        output.append(slotText(ipPart[slot]).view());
-    }
+        return writeDecimal(end, static_cast<std::uint32_t>(decoded[5]));
+    });
     return output;
 }
 

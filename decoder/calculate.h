@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,22 +18,32 @@ using IPParts = std::array<Slot, 6>;
 inline constexpr std::u16string_view kWrongLengthMessage = u"Please enter 12 digits";
 inline constexpr std::u16string_view kNotHexMessage = u"Please enter hex digits";
 
-// A short text kept in place, with no heap behind it.
+// A short text kept in place, with no heap behind it. What does not fit is dropped.
 template <std::size_t Capacity>
 class FixedText {
 public:
     static constexpr std::size_t capacity = Capacity;
 
     constexpr void append(std::u16string_view text) noexcept {
-        for (char16_t unit : text) {
-            if (size_ < Capacity) units_[size_++] = unit;
-        }
+        const std::size_t count = std::min(text.size(), Capacity - size_);
+        std::copy_n(text.data(), count, units_.data() + size_);
+        size_ += count;
     }
-    constexpr void append(char16_t unit) noexcept { append(std::u16string_view(&unit, 1)); }
+    constexpr void append(char16_t unit) noexcept {
+        if (size_ < Capacity) units_[size_++] = unit;
+    }
+    // Lets `write` fill up to `room` units in place: it gets where the free space starts and
+    // returns where it stopped. Nothing happens if there is less room than that.
+    template <typename Writer>
+    constexpr void appendInPlace(std::size_t room, Writer&& write) noexcept {
+        if (Capacity - size_ < room) return;
+        char16_t* start = units_.data() + size_;
+        size_ += static_cast<std::size_t>(write(start) - start);
+    }
     [[nodiscard]] constexpr std::u16string_view view() const noexcept { return {units_.data(), size_}; }
 
 private:
-    std::array<char16_t, Capacity> units_{};
+    std::array<char16_t, Capacity> units_;  // only the first size_ are set
     std::size_t size_ = 0;
 };
 
