@@ -40,9 +40,9 @@ struct OctetText {
 };
 constexpr auto kOctetTexts = [] {
     std::array<OctetText, 256> table{};
-    for (std::uint32_t value = 0; value < table.size(); ++value) {
-        OctetText& text = table[value];
-        text.size = static_cast<std::size_t>(writeDecimal(text.units.data(), value) - text.units.data());
+    std::uint32_t value = 0;
+    for (OctetText& text : table) {
+        text.size = static_cast<std::size_t>(writeDecimal(text.units.data(), value++) - text.units.data());
     }
     return table;
 }();
@@ -61,10 +61,10 @@ OutputText message(std::u16string_view text) noexcept {
 bool isHexDigit(char16_t unit) noexcept { return hexValue(unit) != kNotHex; }
 
 SlotText slotText(const Slot& slot) noexcept {
-    std::int32_t value = 0;
-    if (const auto* octet = std::get_if<std::int16_t>(&slot)) value = *octet;
-    else if (const auto* port = std::get_if<std::int32_t>(&slot)) value = *port;
-    else return {};
+    const auto* octet = std::get_if<std::int16_t>(&slot);
+    const auto* port = std::get_if<std::int32_t>(&slot);
+    if (!octet && !port) return {};
+    const std::int32_t value = octet ? *octet : *port;
     std::array<char16_t, SlotText::capacity> units{};
     char16_t* end = units.data();
     if (value < 0) *end++ = u'-';

@@ -101,7 +101,9 @@ constexpr std::array<std::pair<Child, TwipsRect>, 5> kLayout{{
 
 void expectControlsAt(const Program& program, int dpi) {
     const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
-    for (const auto& [child, twips] : kLayout) {
+    for (const auto& row : kLayout) {
+        const Child child = row.first;
+        const TwipsRect& twips = row.second;
         RECT rect{};
         GetWindowRect(program[child], &rect);
         MapWindowPoints(nullptr, program.window, reinterpret_cast<POINT*>(&rect), 2);
@@ -251,7 +253,7 @@ TEST_F(Window, TabCyclesThroughTheBoxesAndTheButtonBothWays) {
     const auto isDefaultButton = [&] {
         return waitUntil([&] {
             return (GetWindowLongW(program[Child::cmdCalculate], GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-        }, 1000ms);
+        }, 1000);
     };
     const Child forward[] = {Child::cmdCalculate, Child::txtIPPort, Child::txtHash, Child::cmdCalculate};
     for (Child next : forward) {
@@ -370,7 +372,7 @@ TEST_F(Window, FocusReturnsToItsControlAfterSwitchingAway) {
     bool back = false;
     for (int attempt = 0; attempt < 3 && !back; ++attempt) {
         click(emptySpot);
-        back = waitUntil([&] { return GetForegroundWindow() == program.window; }, 2000ms);
+        back = waitUntil([&] { return GetForegroundWindow() == program.window; }, 2000);
     }
     EXPECT_TRUE(back);
     EXPECT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtIPPort]; }));
@@ -535,7 +537,7 @@ TEST(Executable, CarriesItsVersionRecord) {
     };
     for (const auto& [key, value] : strings) EXPECT_EQ(versionString(info, key), value) << key;
     EXPECT_FALSE(versionString(info, L"CompanyName").empty());
-    EXPECT_NE(versionString(info, L"LegalCopyright").find(L"\u00A9"), std::wstring::npos);
+    EXPECT_NE(versionString(info, L"LegalCopyright").find(L'\u00A9'), std::wstring::npos);
 }
 
 #pragma pack(push, 2)

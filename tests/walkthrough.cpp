@@ -29,7 +29,7 @@ int wmain(int argc, wchar_t** argv) {
     GetWindowRect(program.window, &frame);
     std::printf("window: %ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
     std::fflush(stdout);
-    waitUntil([&] { return GetFileAttributesW(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 20000ms);
+    waitUntil([&] { return GetFileAttributesW(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 20000);
 
     press(VK_F4, {VK_MENU});
     const DWORD exitCode = program.exitCode();

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -13,14 +12,12 @@
 
 namespace driver {
 
-using namespace std::chrono_literals;
-
-// Pumps this thread's own messages while it waits, so that windows of the test stay alive.
-inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+// Polls `condition` for up to `limitMs` milliseconds. Pumps this thread's own messages while it waits, so that windows of the test stay alive.
+inline bool waitUntil(const std::function<bool()>& condition, DWORD limitMs = 5000) {
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
     while (true) {
         if (condition()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (GetTickCount64() > deadline) return false;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
         Sleep(10);
@@ -108,7 +105,7 @@ inline void click(POINT screen, bool right = false) {
     waitUntil([&] {
         POINT at{};
         return GetCursorPos(&at) && at.x == screen.x && at.y == screen.y;
-    }, 2000ms);
+    }, 2000);
     // Each button event carries the position too, so that a late pointer update cannot move it.
     send({mouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN))});
     send({mouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP))});
@@ -155,14 +152,14 @@ public:
             return;
         }
         waitUntil([&] { return (window = findTopLevel(process_.dwProcessId, L"Kavlo IP Finder")) != nullptr; },
-                  30000ms);
+                  30000);
         if (!window) return;
         threadId = GetWindowThreadProcessId(window, nullptr);
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             children.push_back(child);
         }
         if (children.size() != kChildCount) return;
-        ready_ = waitUntil([&] { return focus() == children[txtHash]; }, 10000ms);
+        ready_ = waitUntil([&] { return focus() == children[txtHash]; }, 10000);
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -194,13 +191,13 @@ public:
     }
 
     // Waits for the result box to show `expected`.
-    bool showsResult(std::wstring_view expected, std::chrono::milliseconds limit = 5000ms) const {
-        return waitUntil([&] { return text(children[txtIPPort]) == expected; }, limit);
+    bool showsResult(std::wstring_view expected, DWORD limitMs = 5000) const {
+        return waitUntil([&] { return text(children[txtIPPort]) == expected; }, limitMs);
     }
 
     // The program's exit code once it has ended within the limit; STILL_ACTIVE otherwise.
-    [[nodiscard]] DWORD exitCode(std::chrono::milliseconds limit = 10000ms) const {
-        WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count()));
+    [[nodiscard]] DWORD exitCode(DWORD limitMs = 10000) const {
+        WaitForSingleObject(process_.hProcess, limitMs);
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(process_.hProcess, &code);
         return code;

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Static analysis of the project's own code: cppcheck, and clang-tidy with the checks in .clang-tidy.
+# Uses the compile commands of the native, sanitize and windows builds (configure them first).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+echo "== cppcheck"
+cppcheck --enable=warning,style,performance,portability --std=c++20 --error-exitcode=1 --quiet \
+  --inline-suppr --suppress=missingIncludeSystem --suppress=missingInclude --suppress=useStlAlgorithm \
+  --library=googletest --library=windows -D_WIN32 -DUNICODE \
+  -I decoder -I ui -I resources -I tests decoder ui tests bench
+echo "cppcheck: no findings"
+
+echo "== clang-tidy"
+clang-tidy --quiet -p build/native decoder/calculate.cpp decoder/calculate_test.cpp bench/decoder_bench.cpp
+clang-tidy --quiet -p build/sanitize decoder/calculate_fuzz.cpp
+# The Windows sources, parsed as MinGW-w64 sees them.
+gcc_dir=$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")
+windows_args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc++)
+for dir in include/c++ include/c++/i686-w64-mingw32 include/c++/backward; do
+  windows_args+=("--extra-arg=-isystem$gcc_dir/$dir")
+done
+clang-tidy --quiet -p build/windows "${windows_args[@]}" ui/ip_finder.cpp ui/main.cpp tests/ui_test.cpp tests/walkthrough.cpp
+echo "clang-tidy: no findings"
