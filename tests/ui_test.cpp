@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 #include <oleacc.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -449,6 +451,94 @@ TEST(Closing, EndsTheProgramAtOnceWithExitCodeZero) {
         way.close(program);
         EXPECT_EQ(program.exitCode(), 0u);
     }
+}
+
+// --- Soak: many presses and huge texts through the real window ---
+
+struct Resources {
+    DWORD gdiObjects;
+    DWORD userObjects;
+    SIZE_T privateBytes;
+};
+
+Resources resourcesOf(HANDLE process) {
+    // The commit charge is the process's private bytes (and, unlike PrivateUsage, Wine fills it in).
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(process, &memory, sizeof(memory));
+    return {GetGuiResources(process, GR_GDIOBJECTS), GetGuiResources(process, GR_USEROBJECTS), memory.PagefileUsage};
+}
+
+void print(const char* when, const Resources& r) {
+    std::printf("%-22s GDI objects %4lu  USER objects %4lu  private bytes %8lu\n", when, r.gdiObjects, r.userObjects,
+                static_cast<unsigned long>(r.privateBytes));
+}
+
+void setTextFromOutside(HWND box, const std::wstring& value) {
+    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, 10000, nullptr);
+}
+
+TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
+    struct Round {
+        std::wstring hash;
+        std::wstring expected;
+    };
+    // Each result differs from the one before it, so every press can be seen to have happened.
+    const Round rounds[] = {
+        {L"0100A8C01F90", L"192.168.0.1:8080"},
+        {L"0100A8C", kLengthMessage},
+        {L"0100A8C01F9Z", kHexMessage},
+        {L"0100A8C01F900100A8C01F90", kLengthMessage},
+    };
+    constexpr int kPresses = 10000;
+    const auto pressRounds = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const Round& round = rounds[i % 4];
+            setTextFromOutside(program[Child::txtHash], round.hash);
+            press(VK_RETURN);
+            if (!program.showsResult(round.expected)) return i;
+        }
+        return count;
+    };
+    ASSERT_EQ(pressRounds(100), 100);  // warm-up: the first presses allocate what every press reuses
+    const Resources before = resourcesOf(program.process());
+    print("after 100 presses", before);
+    ASSERT_EQ(pressRounds(kPresses), kPresses);
+    const Resources afterPresses = resourcesOf(program.process());
+    print("after 10,100 presses", afterPresses);
+
+    // A megabyte on the clipboard, pasted into the hash box: it keeps twelve characters. Then
+    // 100,000 characters set from outside, and Calculate. Twice: the first time may leave the heap
+    // larger, the second must not add to it.
+    const auto hugeTexts = [&] {
+        setClipboardText(std::wstring(1 << 20, L'7'));
+        setTextFromOutside(program[Child::txtHash], L"");
+        press('V', {VK_CONTROL});
+        ASSERT_TRUE(waitUntil([&] { return text(program[Child::txtHash]) == std::wstring(12, L'7'); }, 20000));
+        press(VK_RETURN);
+        EXPECT_TRUE(program.showsResult(L"119.119.119.119:30583"));
+        setClipboardText(L"");
+
+        setTextFromOutside(program[Child::txtHash], std::wstring(100000, L'A'));
+        EXPECT_EQ(text(program[Child::txtHash]).size(), 100000u);
+        press(VK_RETURN);
+        EXPECT_TRUE(program.showsResult(kLengthMessage, 20000));
+    };
+    hugeTexts();
+    const Resources afterFirstHuge = resourcesOf(program.process());
+    print("after the huge texts", afterFirstHuge);
+    hugeTexts();
+    const Resources after = resourcesOf(program.process());
+    print("after them once more", after);
+    if (before.gdiObjects == 0 && after.gdiObjects == 0) std::printf("(GDI object counts read as zero here)\n");
+    if (before.userObjects == 0 && after.userObjects == 0) std::printf("(USER object counts read as zero here)\n");
+    ASSERT_GT(before.privateBytes, 0u) << "no memory figures to compare";
+    EXPECT_LE(afterPresses.gdiObjects, before.gdiObjects + 2);
+    EXPECT_LE(afterPresses.userObjects, before.userObjects + 2);
+    EXPECT_LE(afterPresses.privateBytes, before.privateBytes + 256 * 1024) << "memory grows with presses";
+    EXPECT_LE(after.gdiObjects, before.gdiObjects + 2);
+    EXPECT_LE(after.userObjects, before.userObjects + 2);
+    EXPECT_LE(after.privateBytes, afterFirstHuge.privateBytes + 256 * 1024) << "memory grows with huge texts";
 }
 
 // --- The executable file itself ---
