@@ -1,0 +1,130 @@
+// Start-up time and memory of KavloIPFinder.exe beside a minimal one-window program, started in
+// turn (A, B, A, B, ...). Start-up is the time from process creation until the window is visible
+// with focus in its first edit box; memory is read right after that.
+//   startup_bench [ROUNDS]      (run under Wine by scripts/bench.sh)
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Sample {
+    double milliseconds;
+    SIZE_T peakWorkingSet;
+    SIZE_T privateBytes;
+};
+
+std::wstring besideThis(const wchar_t* name) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring result(path);
+    result.resize(result.find_last_of(L"\\/") + 1);
+    return result + name;
+}
+
+struct Search {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK visibleWindowOf(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<Search*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window)) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+bool startOnce(const std::wstring& exe, Sample& sample) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    LARGE_INTEGER frequency, started, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    bool ready = false;
+    HWND window = nullptr;
+    for (int spin = 0; spin < 200000 && !ready; ++spin) {
+        Search search{process.dwProcessId, nullptr};
+        EnumWindows(visibleWindowOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            window = search.found;
+            GUITHREADINFO info{};
+            info.cbSize = sizeof(info);
+            wchar_t className[32] = {};
+            if (GetGUIThreadInfo(process.dwThreadId, &info) && info.hwndFocus &&
+                GetClassNameW(info.hwndFocus, className, 32) && _wcsicmp(className, L"Edit") == 0) {
+                ready = true;
+            }
+        }
+        if (!ready) Sleep(0);
+    }
+    QueryPerformanceCounter(&now);
+    sample.milliseconds = 1000.0 * static_cast<double>(now.QuadPart - started.QuadPart) / static_cast<double>(frequency.QuadPart);
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory));
+    sample.peakWorkingSet = memory.PeakWorkingSetSize;
+    sample.privateBytes = memory.PagefileUsage;  // the commit charge: private bytes
+
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ready;
+}
+
+template <typename Field>
+double median(std::vector<Sample> samples, Field field) {
+    std::vector<double> values;
+    for (const Sample& s : samples) values.push_back(static_cast<double>(s.*field));
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
+    const std::wstring programs[2] = {besideThis(L"KavloIPFinder.exe"), besideThis(L"minimal_window.exe")};
+    std::vector<Sample> samples[2];
+    Sample warmUp{};
+    startOnce(programs[0], warmUp);  // the first start of a prefix pays for loading Wine itself
+    startOnce(programs[1], warmUp);
+    for (int round = 0; round < rounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            Sample sample{};
+            if (!startOnce(programs[which], sample)) {
+                std::fprintf(stderr, "start %d of program %d did not get ready\n", round, which);
+                return 1;
+            }
+            samples[which].push_back(sample);
+        }
+    }
+    const char* names[2] = {"KavloIPFinder.exe", "minimal window"};
+    std::printf("%d starts each, alternating; medians:\n", rounds);
+    std::printf("%-18s %12s %16s %16s\n", "", "start-up ms", "peak WS KiB", "private KiB");
+    for (int which = 0; which < 2; ++which) {
+        std::printf("%-18s %12.1f %16.0f %16.0f\n", names[which], median(samples[which], &Sample::milliseconds),
+                    median(samples[which], &Sample::peakWorkingSet) / 1024, median(samples[which], &Sample::privateBytes) / 1024);
+    }
+    const double startRatio = median(samples[0], &Sample::milliseconds) / median(samples[1], &Sample::milliseconds);
+    const double wsRatio = median(samples[0], &Sample::peakWorkingSet) / median(samples[1], &Sample::peakWorkingSet);
+    const double privateRatio = median(samples[0], &Sample::privateBytes) / median(samples[1], &Sample::privateBytes);
+    std::printf("ratio to the minimal window: start-up %.2fx (target 1.15x: %s), peak working set %.2fx, private bytes "
+                "%.2fx (target 1.2x: %s)\n",
+                startRatio, startRatio <= 1.15 ? "met" : "MISSED", wsRatio, privateRatio,
+                wsRatio <= 1.2 && privateRatio <= 1.2 ? "met" : "MISSED");
+    return 0;
+}
