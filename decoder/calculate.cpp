@@ -36,13 +36,13 @@ constexpr char16_t* writeDecimal(char16_t* out, std::uint32_t value) noexcept {
 // The text of every octet, made once at compile time.
 struct OctetText {
     std::array<char16_t, 3> units;
-    std::size_t size;
+    std::uint16_t size;
 };
 constexpr auto kOctetTexts = [] {
     std::array<OctetText, 256> table{};
     std::uint32_t value = 0;
     for (OctetText& text : table) {
-        text.size = static_cast<std::size_t>(writeDecimal(text.units.data(), value++) - text.units.data());
+        text.size = static_cast<std::uint16_t>(writeDecimal(text.units.data(), value++) - text.units.data());
     }
     return table;
 }();
@@ -50,11 +50,6 @@ constexpr auto kOctetTexts = [] {
 // "255.255.255.255:65535", plus the spare units of the last octet's three-unit copy.
 constexpr std::size_t kAddressRoom = 21 + 2;
 
-OutputText message(std::u16string_view text) noexcept {
-    OutputText output;
-    output.append(text);
-    return output;
-}
 
 }  // namespace
 
@@ -77,7 +72,12 @@ SlotText slotText(const Slot& slot) noexcept {
 }
 
 OutputText calculate(std::u16string_view hash, IPParts& ipPart) noexcept {
-    if (hash.size() != kHashLength) return message(kWrongLengthMessage);
+    // Every path returns this one object, so it is built in the caller's place, not copied there.
+    OutputText output;
+    if (hash.size() != kHashLength) {
+        output.append(kWrongLengthMessage);
+        return output;
+    }
     // Each unit's digit value. A unit that is not a hex digit gives the message wherever it
     // stands, so all twelve are looked at without stopping early.
     std::array<std::uint8_t, kHashLength> nibbles{};
@@ -86,7 +86,10 @@ OutputText calculate(std::u16string_view hash, IPParts& ipPart) noexcept {
         nibbles[i] = hexValue(hash[i]);
         allHex &= nibbles[i] != kNotHex;
     }
-    if (!allHex) return message(kNotHexMessage);
+    if (!allHex) {
+        output.append(kNotHexMessage);
+        return output;
+    }
     // The pair of digits at `at`, most significant first: 0 to 255.
     const auto pair = [&nibbles](std::size_t at) { return static_cast<std::int16_t>(nibbles[at] << 4 | nibbles[at + 1]); };
     // The hash's first pair is the address's last octet; the last four digits are the port.
@@ -98,7 +101,6 @@ OutputText calculate(std::u16string_view hash, IPParts& ipPart) noexcept {
     ipPart[5] = decoded[5];
     // Slots 1 to 5 now hold exactly these values; the text is theirs, in display order. It is
     // written in place, octets three units at a time (the spare units are overwritten).
-    OutputText output;
     output.appendInPlace(kAddressRoom, [&decoded](char16_t* end) noexcept {
         for (std::size_t slot = 1; slot <= 4; ++slot) {
             const OctetText& octet = kOctetTexts[static_cast<std::size_t>(decoded[slot])];
