@@ -49,7 +49,7 @@ constexpr auto kOctetTexts = [] {
 
 // "255.255.255.255:65535", plus the spare units of the last octet's three-unit copy.
 constexpr std::size_t kAddressRoom = 21 + 2;
-
+static_assert(kAddressRoom <= OutputText::capacity);
 
 }  // namespace
 

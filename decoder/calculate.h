@@ -29,9 +29,6 @@ public:
         std::copy_n(text.data(), count, units_.data() + size_);
         size_ += count;
     }
-    constexpr void append(char16_t unit) noexcept {
-        if (size_ < Capacity) units_[size_++] = unit;
-    }
     // Lets `write` fill up to `room` units in place: it gets where the free space starts and
     // returns where it stopped. Nothing happens if there is less room than that.
     template <typename Writer>
@@ -49,8 +46,8 @@ private:
 
 // The longest slot text is "-2147483648".
 using SlotText = FixedText<11>;
-// Five slot texts and four separators always fit, whatever the slots hold.
-using OutputText = FixedText<5 * 11 + 4>;
+// The longest answer is "Please enter hex digits"; an address takes at most 21 units.
+using OutputText = FixedText<23>;
 
 // True for exactly 0-9, A-F and a-f, compared by code-unit value.
 [[nodiscard]] bool isHexDigit(char16_t unit) noexcept;
