@@ -63,7 +63,7 @@ bool IPFinder::create(HINSTANCE instance, int showCommand) noexcept {
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassExW(&windowClass)) return false;
 
-    // Created hidden and sized in WM_CREATE, once the window knows its DPI.
+    // Created hidden and without a size: it is sized and centred below, once it knows its DPI.
     if (!CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
                          nullptr, instance, this)) {
         return false;
