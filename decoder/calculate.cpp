@@ -24,10 +24,12 @@ constexpr std::uint8_t hexValue(char16_t unit) noexcept {
 
 constexpr std::size_t kHashLength = 12;
 
+constexpr std::array<std::uint32_t, 9> kPowersOfTen{10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
 // Writes the decimal digits of `value` from `out` on and returns the end.
 constexpr char16_t* writeDecimal(char16_t* out, std::uint32_t value) noexcept {
     std::size_t digits = 1;
-    for (std::uint32_t rest = value; rest >= 10; rest /= 10) ++digits;
+    while (digits <= kPowersOfTen.size() && value >= kPowersOfTen[digits - 1]) ++digits;
     char16_t* end = out + digits;
     for (char16_t* at = end; at != out; value /= 10) *--at = static_cast<char16_t>(u'0' + value % 10);
     return end;
