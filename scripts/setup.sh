@@ -20,7 +20,7 @@ fi
 
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386
-          fonts-wine xvfb x11-apps imagemagick zip unzip)
+          fonts-wine xvfb imagemagick zip unzip)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
