@@ -2,6 +2,8 @@
 // turn (A, B, A, B, ...). Start-up is the time from process creation until the window is visible
 // with focus in its first edit box; memory is read right after that.
 //   startup_bench [ROUNDS]      (run under Wine by scripts/bench.sh)
+#include "window_driver.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -18,14 +20,6 @@ struct Sample {
     SIZE_T peakWorkingSet;
     SIZE_T privateBytes;
 };
-
-std::wstring besideThis(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path);
-    result.resize(result.find_last_of(L"\\/") + 1);
-    return result + name;
-}
 
 struct Search {
     DWORD processId;
@@ -97,7 +91,7 @@ double median(std::vector<Sample> samples, Field field) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
-    const std::wstring programs[2] = {besideThis(L"KavloIPFinder.exe"), besideThis(L"minimal_window.exe")};
+    const std::wstring programs[2] = {driver::programPath(), driver::besideThis(L"minimal_window.exe")};
     std::vector<Sample> samples[2];
     Sample warmUp{};
     startOnce(programs[0], warmUp);  // the first start of a prefix pays for loading Wine itself

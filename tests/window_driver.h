@@ -1,5 +1,6 @@
 // Drives a running KavloIPFinder.exe from outside, as a user and an accessibility client would:
-// synthesized input, and reading what is on screen. Shared by the UI tests and the demo.
+// synthesized input, and reading what is on screen. Shared by the UI tests, the run command's
+// walkthrough and the start-up benchmark.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,8 @@
 
 namespace driver {
 
-// Polls `condition` for up to `limitMs` milliseconds. Pumps this thread's own messages while it waits, so that windows of the test stay alive.
+// Polls `condition` for up to `limitMs` milliseconds. Pumps this thread's own messages while it
+// waits, so that windows of the test stay alive.
 inline bool waitUntil(const std::function<bool()>& condition, DWORD limitMs = 5000) {
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     while (true) {
@@ -212,13 +214,15 @@ private:
     bool ready_ = false;
 };
 
-// The program next to this test executable.
-inline std::wstring programPath() {
+// A file next to this executable.
+inline std::wstring besideThis(const wchar_t* name) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring result(path);
     result.resize(result.find_last_of(L"\\/") + 1);
-    return result + L"KavloIPFinder.exe";
+    return result + name;
 }
+
+inline std::wstring programPath() { return besideThis(L"KavloIPFinder.exe"); }
 
 }  // namespace driver
