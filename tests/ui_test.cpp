@@ -24,6 +24,11 @@ using Child = Program::Child;
 
 // The screen DPI this run expects (the Wine prefix's LogPixels), from --expect-dpi=N.
 UINT gExpectedDpi = 96;
+// The exe whose file the Executable tests read (--program=PATH; the one beside this test by
+// default), its PE machine (--machine=i386|amd64) and its manifest's architecture (--manifest-arch=).
+std::wstring gProgram;
+std::string gMachine = "i386";
+std::string gManifestArch = "x86";
 
 const std::wstring kLengthMessage = L"Please enter 12 digits";
 const std::wstring kHexMessage = L"Please enter hex digits";
@@ -377,13 +382,16 @@ TEST_F(Window, FocusReturnsToItsControlAfterSwitchingAway) {
         back = waitUntil([&] { return GetForegroundWindow() == program.window; }, 2000);
     }
     EXPECT_TRUE(back);
-    EXPECT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtIPPort]; }));
+    EXPECT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtIPPort]; }))
+        << "focus is on " << program.focus() << ", the hash box is " << program[Child::txtHash];
     DestroyWindow(other);
 }
 
 std::wstring accessibleName(HWND window) {
     IAccessible* accessible = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    // __uuidof, not IID_IAccessible: MinGW-w64's 64-bit liboleacc.a exports that name as an import
+    // thunk, so without dllimport it links to code bytes, not the interface id.
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&accessible)))) {
         return L"<no accessible object>";
     }
@@ -548,22 +556,9 @@ std::vector<std::uint8_t> readFile(const std::wstring& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-TEST(Executable, IsAHardenedGuiPe32ThatImportsOnlySystemDlls) {
-    const std::vector<std::uint8_t> image = readFile(programPath());
-    ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
-    const auto& dos = *reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
-    const auto& nt = *reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos.e_lfanew);
-    ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
-    EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-    EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-    EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
-    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
-    EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u) << "a link timestamp makes builds differ";
-
-    // Walks the import directory through the section table.
+// The DLLs a PE image imports, upper-cased; its optional header is a 32- or 64-bit one.
+template <typename NtHeaders>
+std::set<std::string> importedDlls(const std::vector<std::uint8_t>& image, const NtHeaders& nt) {
     const auto* sections = IMAGE_FIRST_SECTION(&nt);
     const auto fileOffset = [&](DWORD rva) -> std::size_t {
         for (int i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
@@ -575,13 +570,47 @@ TEST(Executable, IsAHardenedGuiPe32ThatImportsOnlySystemDlls) {
         return 0;
     };
     const DWORD importRva = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    ASSERT_NE(fileOffset(importRva), 0u);
     std::set<std::string> dlls;
+    if (fileOffset(importRva) == 0) return dlls;
     for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + fileOffset(importRva));
          entry->Name != 0; ++entry) {
         std::string name(reinterpret_cast<const char*>(image.data() + fileOffset(entry->Name)));
         for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
         dlls.insert(name);
+    }
+    return dlls;
+}
+
+template <typename NtHeaders>
+void expectHardenedGuiHeader(const NtHeaders& nt) {
+    EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u) << "a link timestamp makes builds differ";
+}
+
+TEST(Executable, IsAHardenedGuiProgramThatImportsOnlySystemDlls) {
+    const std::vector<std::uint8_t> image = readFile(gProgram);
+    ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
+    const auto& dos = *reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+    const auto& nt32 = *reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos.e_lfanew);
+    ASSERT_EQ(nt32.Signature, IMAGE_NT_SIGNATURE);
+    std::set<std::string> dlls;
+    if (gMachine == "i386") {
+        EXPECT_EQ(nt32.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+        ASSERT_EQ(nt32.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+        expectHardenedGuiHeader(nt32);
+        dlls = importedDlls(image, nt32);
+    } else {
+        ASSERT_EQ(gMachine, "amd64");
+        const auto& nt64 = *reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos.e_lfanew);
+        EXPECT_EQ(nt64.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+        ASSERT_EQ(nt64.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+        expectHardenedGuiHeader(nt64);
+        EXPECT_TRUE(nt64.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+        dlls = importedDlls(image, nt64);
     }
     const std::set<std::string> system{"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "MSVCRT.DLL"};
     for (const std::string& dll : dlls) EXPECT_TRUE(system.count(dll)) << dll << " is not a Windows system DLL";
@@ -597,7 +626,7 @@ std::wstring versionString(const std::vector<std::uint8_t>& info, const wchar_t*
 }
 
 TEST(Executable, CarriesItsVersionRecord) {
-    const std::wstring path = programPath();
+    const std::wstring& path = gProgram;
     std::vector<std::uint8_t> info(GetFileVersionInfoSizeW(path.c_str(), nullptr));
     ASSERT_FALSE(info.empty());
     ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
@@ -640,7 +669,7 @@ struct GroupIconEntry {
 #pragma pack(pop)
 
 TEST(Executable, CarriesItsIconsAndManifest) {
-    HMODULE module = LoadLibraryExW(programPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE module = LoadLibraryExW(gProgram.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module, nullptr);
     const auto resource = [module](int id, int type) -> std::pair<const std::uint8_t*, DWORD> {
         HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
@@ -679,7 +708,14 @@ TEST(Executable, CarriesItsIconsAndManifest) {
     const std::string text(reinterpret_cast<const char*>(manifest), manifestSize);
     EXPECT_NE(text.find("PerMonitorV2"), std::string::npos);
     EXPECT_NE(text.find("true/pm"), std::string::npos);
-    EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    // The program's own architecture, and Common Controls 6 for whichever it is: a 64-bit process
+    // whose manifest asks for the x86 one gets the old controls, or no start at all.
+    EXPECT_NE(text.find("name=\"Kavlo.IPFinder\" version=\"1.3.0.0\" processorArchitecture=\"" + gManifestArch + "\""),
+              std::string::npos);
+    const std::size_t controls = text.find("name=\"Microsoft.Windows.Common-Controls\"");
+    ASSERT_NE(controls, std::string::npos);
+    const std::string dependency = text.substr(controls, text.find("/>", controls) - controls);
+    EXPECT_NE(dependency.find("processorArchitecture=\"*\""), std::string::npos) << dependency;
     FreeLibrary(module);
 }
 
@@ -689,8 +725,14 @@ int main(int argc, char** argv) {
     // Coordinates in physical pixels, like the program's own.
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     ::testing::InitGoogleTest(&argc, argv);
+    gProgram = programPath();
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--expect-dpi=", 13) == 0) gExpectedDpi = static_cast<UINT>(std::atoi(argv[i] + 13));
+        const std::string_view arg(argv[i]);
+        const auto value = [&](std::string_view option) { return arg.substr(option.size()); };
+        if (arg.rfind("--expect-dpi=", 0) == 0) gExpectedDpi = static_cast<UINT>(std::atoi(argv[i] + 13));
+        if (arg.rfind("--program=", 0) == 0) gProgram.assign(value("--program=").begin(), value("--program=").end());
+        if (arg.rfind("--machine=", 0) == 0) gMachine = value("--machine=");
+        if (arg.rfind("--manifest-arch=", 0) == 0) gManifestArch = value("--manifest-arch=");
     }
     return RUN_ALL_TESTS();
 }

@@ -13,15 +13,16 @@
 
 namespace driver {
 
-// Polls `condition` for up to `limitMs` milliseconds. Pumps this thread's own messages while it
-// waits, so that windows of the test stay alive.
+// Polls `condition` for up to `limitMs` milliseconds. Pumps this thread's own messages before each
+// look, so that windows of the test stay alive and input already sent to them has been handled:
+// a click on a test window left in the queue would activate it later, behind the test's back.
 inline bool waitUntil(const std::function<bool()>& condition, DWORD limitMs = 5000) {
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     while (true) {
-        if (condition()) return true;
-        if (GetTickCount64() > deadline) return false;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        if (condition()) return true;
+        if (GetTickCount64() > deadline) return false;
         Sleep(10);
     }
 }

@@ -1,0 +1,14 @@
+# Cross-compiles for Windows with MinGW-w64 (posix threads flavour). The architecture's own file
+# names the target triple and includes this one.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${KAVLO_MINGW_PROCESSOR})
+
+set(CMAKE_C_COMPILER ${KAVLO_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KAVLO_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${KAVLO_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${KAVLO_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
