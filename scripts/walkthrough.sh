@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Runs inside wine-run (--host): walks through the program with walkthrough.exe and photographs the
-# virtual display while the window shows the result.  walkthrough.sh BUILD-DIR SCREENSHOT.png
+# Runs inside wine-run (--host), which names the Wine loader in $KAVLO_WINE: walks through the
+# program with walkthrough.exe and photographs the virtual display while the window shows the
+# result.  walkthrough.sh BUILD-DIR SCREENSHOT.png
 set -uo pipefail
 build=$1 screenshot=$2
 done_file="$build/walkthrough.done"
 log="$build/walkthrough.log"
 rm -f "$done_file" "$screenshot"
 
-(cd "$build" && wine walkthrough.exe walkthrough.done) >"$log" 2>&1 &
+(cd "$build" && "$KAVLO_WINE" walkthrough.exe walkthrough.done) >"$log" 2>&1 &
 walker=$!
 for _ in $(seq 200); do
   grep -q '^window:' "$log" && break
