@@ -1,14 +1,17 @@
 # What differs between the 32-bit and the 64-bit Windows build: names, the manifest's architecture,
-# the PE machine the tests expect, and the linker flags that exist for one of them only.
+# the PE machine the tests expect, the oldest Windows it starts on, and the linker flags that exist
+# for one of them only.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(KAVLO_ARCH win32)
     set(KAVLO_MANIFEST_ARCH x86)
     set(KAVLO_PE_MACHINE i386)
+    set(KAVLO_WINDOWS_FLOOR 5.1)  # Windows XP
     # 4 GiB of address space under 64-bit Windows instead of 2.
     set(KAVLO_ARCH_LINK_OPTIONS -Wl,--large-address-aware)
 else()
     set(KAVLO_ARCH win64)
     set(KAVLO_MANIFEST_ARCH amd64)
     set(KAVLO_PE_MACHINE amd64)
+    set(KAVLO_WINDOWS_FLOOR 5.2)  # Windows XP x64 and Server 2003, the first x64 Windows
     set(KAVLO_ARCH_LINK_OPTIONS -Wl,--high-entropy-va)
 endif()

@@ -22,7 +22,8 @@ inline constexpr std::u16string_view kNotHexMessage = u"Please enter hex digits"
 template <std::size_t Capacity>
 class FixedText {
 public:
-    static constexpr std::size_t capacity = Capacity;
+    // A constant; clang-tidy 14 takes the template parameter for a dynamic initializer.
+    static constexpr std::size_t capacity = Capacity;  // NOLINT(bugprone-dynamic-static-initializers)
 
     constexpr void append(std::u16string_view text) noexcept {
         const std::size_t count = std::min(text.size(), Capacity - size_);
@@ -40,7 +41,7 @@ public:
     [[nodiscard]] constexpr std::u16string_view view() const noexcept { return {units_.data(), size_}; }
 
 private:
-    std::array<char16_t, Capacity> units_;  // only the first size_ are set
+    std::array<char16_t, Capacity> units_{};  // the first size_ are the text
     std::size_t size_ = 0;
 };
 

@@ -185,6 +185,15 @@ TEST(SlotText, IsEmptyOrPlainDecimal) {
     for (const Case& c : cases) EXPECT_EQ(slotText(c.slot).view(), c.expected);
 }
 
+// Constant evaluation rejects reading an uninitialised unit, so this compiles only if a partly
+// filled text can be copied without reading indeterminate values.
+static_assert([] {
+    OutputText text;
+    text.append(u"1.2");
+    const OutputText copy = text;
+    return copy.view() == u"1.2";
+}());
+
 class FakeWindow final : public CalculateHost {
 public:
     std::u16string hash;

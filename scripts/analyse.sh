@@ -20,5 +20,6 @@ windows_args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc++)
 for dir in include/c++ include/c++/i686-w64-mingw32 include/c++/backward; do
   windows_args+=("--extra-arg=-isystem$gcc_dir/$dir")
 done
-clang-tidy --quiet -p build/windows "${windows_args[@]}" ui/ip_finder.cpp ui/main.cpp tests/ui_test.cpp tests/walkthrough.cpp
+clang-tidy --quiet -p build/windows "${windows_args[@]}" ui/ip_finder.cpp ui/dpi.cpp ui/main.cpp ui/dpi_test.cpp \
+  tests/ui_test.cpp tests/walkthrough.cpp
 echo "clang-tidy: no findings"

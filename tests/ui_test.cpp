@@ -24,14 +24,20 @@ using Child = Program::Child;
 
 // The screen DPI this run expects (the Wine prefix's LogPixels), from --expect-dpi=N.
 UINT gExpectedDpi = 96;
-// The exe whose file the Executable tests read (--program=PATH; the one beside this test by
+// The exe under test (--program=PATH, or a bare file name beside this test; KavloIPFinder.exe by
 // default), its PE machine (--machine=i386|amd64) and its manifest's architecture (--manifest-arch=).
 std::wstring gProgram;
 std::string gMachine = "i386";
+// --legacy: the program under test finds none of the functions newer than Windows XP.
+bool gLegacy = false;
 std::string gManifestArch = "x86";
 
 const std::wstring kLengthMessage = L"Please enter 12 digits";
 const std::wstring kHexMessage = L"Please enter hex digits";
+
+void setTextFromOutside(HWND box, const std::wstring& value) {
+    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, 10000, nullptr);
+}
 
 class Window : public ::testing::Test {
 public:
@@ -59,7 +65,7 @@ public:
                             2000, nullptr);
     }
 
-    Program program{programPath()};
+    Program program{gProgram};
 };
 
 TEST_F(Window, StartsEmptyCentredWithFocusInTheHashBox) {
@@ -136,6 +142,30 @@ TEST_F(Window, LaysOutControlsFromTwipsAtTheScreenDpi) {
         EXPECT_EQ(hash.left, 152);  // the documented pixel values at 96 DPI
         EXPECT_EQ(hash.right - hash.left, 129);
     }
+
+    // The text is drawn in the message font at the window's DPI: the hash box's text is as wide as
+    // that font makes it.
+    const std::wstring hash = L"0100A8C01F90";
+    setTextFromOutside(program[Child::txtHash], hash);
+    const auto x = [&](int index) {
+        DWORD_PTR position = 0;
+        SendMessageTimeoutW(program[Child::txtHash], EM_POSFROMCHAR, index, 0, SMTO_ABORTIFHUNG, 2000, &position);
+        return static_cast<int>(static_cast<short>(LOWORD(position)));
+    };
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, gExpectedDpi));
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HDC screen = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(screen, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen, hash.c_str(), 11, &extent);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    EXPECT_EQ(x(11) - x(0), extent.cx) << "the first 11 characters in " << metrics.lfMessageFont.lfHeight << "-pixel "
+                                       << std::string(metrics.lfMessageFont.lfFaceName,
+                                                      metrics.lfMessageFont.lfFaceName + wcslen(metrics.lfMessageFont.lfFaceName));
 }
 
 // Puts a value into the program's address space, for messages whose lParam points to it.
@@ -166,7 +196,12 @@ TEST_F(Window, FollowsAChangeOfDpi) {
     const auto style = static_cast<DWORD>(GetWindowLongW(program.window, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongW(program.window, GWL_EXSTYLE));
     RECT expectedFrame{0, 0, MulDiv(4425, kNewDpi, 1440), MulDiv(1500, kNewDpi, 1440)};
-    AdjustWindowRectExForDpi(&expectedFrame, style, FALSE, exStyle, kNewDpi);
+    // The frame scales with the DPI from Windows 10 1607 on; before, it keeps the system's metrics.
+    if (gLegacy) {
+        AdjustWindowRectEx(&expectedFrame, style, FALSE, exStyle);
+    } else {
+        AdjustWindowRectExForDpi(&expectedFrame, style, FALSE, exStyle, kNewDpi);
+    }
     const SIZE expectedSize{expectedFrame.right - expectedFrame.left, expectedFrame.bottom - expectedFrame.top};
 
     RemoteValue<SIZE> size(program.process(), SIZE{});
@@ -357,6 +392,10 @@ TEST_F(Window, ResultCannotBeEditedButCanBeCopied) {
 
 TEST_F(Window, FocusReturnsToItsControlAfterSwitchingAway) {
     press(VK_TAB);
+    ASSERT_TRUE(waitUntil([&] { return program.focus() == program[Child::cmdCalculate]; }));
+    // An activation while minimized leaves the focus where it is.
+    SendMessageTimeoutW(program.window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, TRUE), 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    EXPECT_EQ(program.focus(), program[Child::cmdCalculate]);
     press(VK_TAB);
     ASSERT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtIPPort]; }));
 
@@ -451,7 +490,7 @@ TEST(Closing, EndsTheProgramAtOnceWithExitCodeZero) {
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
-        Program program(programPath());
+        Program program(gProgram);
         ASSERT_TRUE(program.ready());
         ASSERT_TRUE(program.activate());
         type(L"0100A8C01F90");
@@ -480,10 +519,6 @@ Resources resourcesOf(HANDLE process) {
 void print(const char* when, const Resources& r) {
     std::printf("%-22s GDI objects %4lu  USER objects %4lu  private bytes %8lu\n", when, r.gdiObjects, r.userObjects,
                 static_cast<unsigned long>(r.privateBytes));
-}
-
-void setTextFromOutside(HWND box, const std::wstring& value) {
-    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, 10000, nullptr);
 }
 
 TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
@@ -730,8 +765,13 @@ int main(int argc, char** argv) {
         const std::string_view arg(argv[i]);
         const auto value = [&](std::string_view option) { return arg.substr(option.size()); };
         if (arg.rfind("--expect-dpi=", 0) == 0) gExpectedDpi = static_cast<UINT>(std::atoi(argv[i] + 13));
-        if (arg.rfind("--program=", 0) == 0) gProgram.assign(value("--program=").begin(), value("--program=").end());
+        if (arg.rfind("--program=", 0) == 0) {
+            const std::string_view path = value("--program=");
+            gProgram.assign(path.begin(), path.end());
+            if (path.find_first_of("\\/") == std::string_view::npos) gProgram = besideThis(gProgram.c_str());
+        }
         if (arg.rfind("--machine=", 0) == 0) gMachine = value("--machine=");
+        if (arg == "--legacy") gLegacy = true;
         if (arg.rfind("--manifest-arch=", 0) == 0) gManifestArch = value("--manifest-arch=");
     }
     return RUN_ALL_TESTS();

@@ -16,6 +16,9 @@ struct FontDeleter {
 struct IconDeleter {
     void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
 };
+struct ModuleDeleter {
+    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
+};
 struct HeapDeleter {
     void operator()(void* block) const noexcept { HeapFree(GetProcessHeap(), 0, block); }
 };
@@ -23,7 +26,23 @@ struct HeapDeleter {
 using WindowPtr = std::unique_ptr<HWND__, WindowDeleter>;
 using FontPtr = std::unique_ptr<HFONT__, FontDeleter>;
 using IconPtr = std::unique_ptr<HICON__, IconDeleter>;
+using ModulePtr = std::unique_ptr<HINSTANCE__, ModuleDeleter>;
 // Process-heap memory: no exceptions, so none of the C++ runtime's throwing machinery is linked in.
 using HeapText = std::unique_ptr<wchar_t[], HeapDeleter>;
+
+// The screen's device context, for as long as it is needed.
+class ScreenDc {
+public:
+    ScreenDc() noexcept : dc_(GetDC(nullptr)) {}
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    ~ScreenDc() {
+        if (dc_) ReleaseDC(nullptr, dc_);
+    }
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
 
 }  // namespace kavlo

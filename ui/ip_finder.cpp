@@ -32,32 +32,17 @@ KindTraits traitsOf(ControlKind kind) noexcept {
     return {L"STATIC", 0, 0};
 }
 
-FontPtr messageFont(UINT dpi) noexcept {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return {};
-    return FontPtr(CreateFontIndirectW(&metrics.lfMessageFont));
-}
-
-IconPtr loadIcon(HINSTANCE instance, int metric, UINT dpi) noexcept {
-    const int size = GetSystemMetricsForDpi(metric, dpi);
+IconPtr loadIcon(HINSTANCE instance, int size) noexcept {
     return IconPtr(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, 0)));
 }
 
 }  // namespace
 
 bool IPFinder::create(HINSTANCE instance, int showCommand) noexcept {
-    // The class's icons, which the caption, the task bar and Alt+Tab show.
-    const UINT systemDpi = GetDpiForSystem();
-    bigIcon_ = loadIcon(instance, SM_CXICON, systemDpi);
-    smallIcon_ = loadIcon(instance, SM_CXSMICON, systemDpi);
-
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &IPFinder::windowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = bigIcon_.get();
-    windowClass.hIconSm = smallIcon_.get();
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = kClassName;
@@ -68,10 +53,13 @@ bool IPFinder::create(HINSTANCE instance, int showCommand) noexcept {
                          nullptr, instance, this)) {
         return false;
     }
-    const SIZE frame = frameSize(GetDpiForWindow(hwnd()));
+    // The monitor the window is on gives both its DPI and the work area to centre it in.
+    const UINT dpi = dpi_.forWindow(hwnd());
+    loadIcons(dpi);
+    const SIZE frame = frameSize(dpi);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& area = monitor.rcWork;
     SetWindowPos(hwnd(), nullptr, area.left + (area.right - area.left - frame.cx) / 2,
                  area.top + (area.bottom - area.top - frame.cy) / 2, frame.cx, frame.cy,
@@ -106,7 +94,7 @@ LRESULT IPFinder::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noex
             onCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_ACTIVATE:
-            onActivate(LOWORD(wParam) != WA_INACTIVE);
+            onActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
             return 0;
         case WM_CTLCOLORSTATIC:
             return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -138,7 +126,7 @@ bool IPFinder::onCreate() noexcept {
         if (spec.maxLength > 0) SendMessageW(child, EM_LIMITTEXT, static_cast<WPARAM>(spec.maxLength), 0);
         controls_[static_cast<std::size_t>(spec.name)] = child;
     }
-    applyDpi(GetDpiForWindow(hwnd()));
+    applyDpi(dpi_.forWindow(hwnd()));
     return true;
 }
 
@@ -153,12 +141,13 @@ void IPFinder::onCommand(int id, int notification) noexcept {
     }
 }
 
-void IPFinder::onActivate(bool active) noexcept {
+void IPFinder::onActivate(bool active, bool minimized) noexcept {
     if (!active) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd(), focus)) focusWhenDeactivated_ = focus;
         return;
     }
+    if (minimized) return;  // a minimized window keeps the focus off its controls
     SetFocus(focusWhenDeactivated_ ? focusWhenDeactivated_ : control(Control::txtHash));
 }
 
@@ -175,6 +164,7 @@ void IPFinder::onDpiChanged(UINT dpi, const RECT& suggested) noexcept {
     SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     applyDpi(dpi);
+    loadIcons(dpi);
 }
 
 void IPFinder::cmdCalculate_Click() noexcept { kavlo::cmdCalculate_Click(*this); }
@@ -201,7 +191,9 @@ void IPFinder::replaceIPPortText(std::u16string_view text) noexcept {
 }
 
 void IPFinder::applyDpi(UINT dpi) noexcept {
-    FontPtr font = messageFont(dpi);
+    // The text boxes are the tightest fit: their height inside the sunken edge.
+    const TwipsRect& box = kControls[static_cast<std::size_t>(Control::txtHash)].twips;
+    FontPtr font = dpi_.messageFont(dpi, toPixels(box.height, dpi) - 2 * dpi_.systemMetric(SM_CYEDGE, dpi));
     for (const ControlSpec& spec : kControls) {
         HWND child = control(spec.name);
         MoveWindow(child, toPixels(spec.twips.left, dpi), toPixels(spec.twips.top, dpi),
@@ -212,9 +204,21 @@ void IPFinder::applyDpi(UINT dpi) noexcept {
     if (font) font_ = std::move(font);
 }
 
+void IPFinder::loadIcons(UINT dpi) noexcept {
+    // The caption, the task bar and Alt+Tab show these, at the sizes of the window's DPI.
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd(), GWLP_HINSTANCE));
+    IconPtr big = loadIcon(instance, dpi_.systemMetric(SM_CXICON, dpi));
+    IconPtr little = loadIcon(instance, dpi_.systemMetric(SM_CXSMICON, dpi));
+    if (big) SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    if (little) SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(little.get()));
+    // The window now shows the new ones, so the old ones can go.
+    if (big) bigIcon_ = std::move(big);
+    if (little) smallIcon_ = std::move(little);
+}
+
 SIZE IPFinder::frameSize(UINT dpi) const noexcept {
-    RECT frame{0, 0, toPixels(kClientWidthTwips, dpi), toPixels(kClientHeightTwips, dpi)};
-    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+    const RECT frame = dpi_.windowRect({0, 0, toPixels(kClientWidthTwips, dpi), toPixels(kClientHeightTwips, dpi)},
+                                       kStyle, kExStyle, dpi);
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
 

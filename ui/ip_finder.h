@@ -3,6 +3,7 @@
 
 #include "calculate.h"
 #include "controls.h"
+#include "dpi.h"
 #include "handles.h"
 
 #include <windows.h>
@@ -33,17 +34,17 @@ private:
 
     bool onCreate() noexcept;
     void onCommand(int id, int notification) noexcept;
-    void onActivate(bool active) noexcept;
+    void onActivate(bool active, bool minimized) noexcept;
     LRESULT onCtlColorStatic(HDC dc, HWND control) noexcept;
     void onDpiChanged(UINT dpi, const RECT& suggested) noexcept;
 
     void cmdCalculate_Click() noexcept;
     void applyDpi(UINT dpi) noexcept;
+    void loadIcons(UINT dpi) noexcept;
     [[nodiscard]] SIZE frameSize(UINT dpi) const noexcept;
     [[nodiscard]] HWND control(Control name) const noexcept { return controls_[static_cast<std::size_t>(name)]; }
 
-    WindowPtr window_;
-    std::array<HWND, kControls.size()> controls_{};  // children: destroyed with the window
+    Dpi dpi_;
     FontPtr font_;
     IconPtr bigIcon_;
     IconPtr smallIcon_;
@@ -51,6 +52,9 @@ private:
     HeapText hashBuffer_;
     std::size_t hashCapacity_ = 0;
     IPParts ipPart_{};
+    std::array<HWND, kControls.size()> controls_{};  // children: destroyed with the window
+    // Last, so that it is destroyed first, while the font and icons it uses are still there.
+    WindowPtr window_;
 };
 
 }  // namespace kavlo
