@@ -551,28 +551,29 @@ TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
     print("after 10,100 presses", afterPresses);
 
     // A megabyte on the clipboard, pasted into the hash box: it keeps twelve characters. Then
-    // 100,000 characters set from outside, and Calculate. Twice: the first time may leave the heap
-    // larger, the second must not add to it.
-    const auto hugeTexts = [&] {
-        setClipboardText(std::wstring(1 << 20, L'7'));
-        setTextFromOutside(program[Child::txtHash], L"");
-        press('V', {VK_CONTROL});
-        ASSERT_TRUE(waitUntil([&] { return text(program[Child::txtHash]) == std::wstring(12, L'7'); }, 20000));
+    // 100,000 characters set from outside, and Calculate: the first time may leave the heap larger
+    // (Wine's copy of the clipboard comes and goes), and then presses that read the huge text
+    // again and again must not add to it (a copy kept per press would add 4 MB).
+    setClipboardText(std::wstring(1 << 20, L'7'));
+    setTextFromOutside(program[Child::txtHash], L"");
+    press('V', {VK_CONTROL});
+    ASSERT_TRUE(waitUntil([&] { return text(program[Child::txtHash]) == std::wstring(12, L'7'); }, 20000));
+    press(VK_RETURN);
+    EXPECT_TRUE(program.showsResult(L"119.119.119.119:30583"));
+    setClipboardText(L"");
+    setTextFromOutside(program[Child::txtHash], std::wstring(100000, L'A'));
+    EXPECT_EQ(text(program[Child::txtHash]).size(), 100000u);
+    const auto pressOnHugeText = [&] {
+        clearResult();
         press(VK_RETURN);
-        EXPECT_TRUE(program.showsResult(L"119.119.119.119:30583"));
-        setClipboardText(L"");
-
-        setTextFromOutside(program[Child::txtHash], std::wstring(100000, L'A'));
-        EXPECT_EQ(text(program[Child::txtHash]).size(), 100000u);
-        press(VK_RETURN);
-        EXPECT_TRUE(program.showsResult(kLengthMessage, 20000));
+        return program.showsResult(kLengthMessage, 20000);
     };
-    hugeTexts();
+    ASSERT_TRUE(pressOnHugeText());
     const Resources afterFirstHuge = resourcesOf(program.process());
     print("after the huge texts", afterFirstHuge);
-    hugeTexts();
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(pressOnHugeText()) << "press " << i;
     const Resources after = resourcesOf(program.process());
-    print("after them once more", after);
+    print("after 20 presses more", after);
     if (before.gdiObjects == 0 && after.gdiObjects == 0) std::printf("(GDI object counts read as zero here)\n");
     if (before.userObjects == 0 && after.userObjects == 0) std::printf("(USER object counts read as zero here)\n");
     ASSERT_GT(before.privateBytes, 0u) << "no memory figures to compare";
@@ -581,7 +582,7 @@ TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
     EXPECT_LE(afterPresses.privateBytes, before.privateBytes + 256 * 1024) << "memory grows with presses";
     EXPECT_LE(after.gdiObjects, before.gdiObjects + 2);
     EXPECT_LE(after.userObjects, before.userObjects + 2);
-    EXPECT_LE(after.privateBytes, afterFirstHuge.privateBytes + 256 * 1024) << "memory grows with huge texts";
+    EXPECT_LE(after.privateBytes, afterFirstHuge.privateBytes + 256 * 1024) << "memory grows with presses on a huge text";
 }
 
 // --- The executable file itself ---
