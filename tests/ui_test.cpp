@@ -42,7 +42,7 @@ void setTextFromOutside(HWND box, const std::wstring& value) {
 class Window : public ::testing::Test {
 public:
     void SetUp() override {
-        ASSERT_TRUE(program.ready()) << "the window did not come up with focus in the hash box";
+        ASSERT_TRUE(program.ready()) << "the window did not come up with focus in the hash box: " << program.problem;
         ASSERT_TRUE(program.activate());
     }
 
@@ -491,7 +491,7 @@ TEST(Closing, EndsTheProgramAtOnceWithExitCodeZero) {
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         Program program(gProgram);
-        ASSERT_TRUE(program.ready());
+        ASSERT_TRUE(program.ready()) << program.problem;
         ASSERT_TRUE(program.activate());
         type(L"0100A8C01F90");
         ASSERT_TRUE(waitUntil([&] { return text(program[Child::txtHash]).size() == 12; }));

@@ -122,6 +122,7 @@ inline POINT centreOf(HWND window) {
 
 struct TopLevelSearch {
     DWORD processId;
+    DWORD threadId;
     std::wstring_view caption;
     HWND found;
 };
@@ -129,14 +130,19 @@ struct TopLevelSearch {
 inline BOOL CALLBACK matchTopLevel(HWND window, LPARAM context) {
     auto& search = *reinterpret_cast<TopLevelSearch*>(context);
     DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId || !IsWindowVisible(window) || text(window) != search.caption) return TRUE;
+    const DWORD thread = GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || thread != search.threadId || !IsWindowVisible(window) ||
+        text(window) != search.caption) {
+        return TRUE;
+    }
     search.found = window;
     return FALSE;
 }
 
-inline HWND findTopLevel(DWORD processId, std::wstring_view caption) {
-    TopLevelSearch search{processId, caption, nullptr};
+// The visible top-level window with this caption that this thread of this process made. Both ids:
+// Wine reuses them soon, and a window of an ended program can outlive it for a moment.
+inline HWND findTopLevel(DWORD processId, DWORD threadId, std::wstring_view caption) {
+    TopLevelSearch search{processId, threadId, caption, nullptr};
     EnumWindows(matchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -152,17 +158,25 @@ public:
         std::wstring commandLine = L"\"" + exe + L"\"";
         if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process_)) {
+            problem = "CreateProcess failed with error " + std::to_string(GetLastError());
             return;
         }
-        waitUntil([&] { return (window = findTopLevel(process_.dwProcessId, L"Kavlo IP Finder")) != nullptr; },
+        threadId = process_.dwThreadId;
+        waitUntil([&] { return (window = findTopLevel(process_.dwProcessId, threadId, L"Kavlo IP Finder")) != nullptr; },
                   30000);
-        if (!window) return;
-        threadId = GetWindowThreadProcessId(window, nullptr);
+        if (!window) {
+            problem = "no window within 30 s";
+            return;
+        }
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             children.push_back(child);
         }
-        if (children.size() != kChildCount) return;
+        if (children.size() != kChildCount) {
+            problem = std::to_string(children.size()) + " controls";
+            return;
+        }
         ready_ = waitUntil([&] { return focus() == children[txtHash]; }, 10000);
+        if (!ready_) problem = "the focus is not in the hash box";
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -172,6 +186,8 @@ public:
             TerminateProcess(process_.hProcess, 99);
             WaitForSingleObject(process_.hProcess, 5000);
         }
+        // Its window may outlive it for a moment; the next program should not meet it.
+        waitUntil([&] { return !IsWindow(window); }, 5000);
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
     }
@@ -209,6 +225,7 @@ public:
     HWND window = nullptr;
     DWORD threadId = 0;
     std::vector<HWND> children;
+    std::string problem;  // why the program is not ready
 
 private:
     PROCESS_INFORMATION process_{};
