@@ -1,8 +1,12 @@
-# Checks a shipped executable: its size, the OS and subsystem versions in its header, and each
-# imported function against the list of the first Windows that exports it.
+# Checks a shipped executable: its size, the OS and subsystem versions in its header, each imported
+# function against the list of the first Windows that exports it, and its hardening, printed as a
+# table: dynamic base with relocations, NX, NO_SEH (32-bit) or high-entropy ASLR (64-bit), TS-aware,
+# stack protector (code that reads the guard whose address the link map gives), no section both writable
+# and executable, and, with -DSIGNED=ON, an Authenticode signature.
 #   cmake -DEXE=KavloIPFinder.exe -DOBJDUMP=i686-w64-mingw32-objdump -DFLOOR=5.1 -DMAX_BYTES=36864
-#         -DIMPORTS=windows_imports.txt [-DQUIET=ON] -P check_exe.cmake
-# A failed check deletes the exe, so that a build that made it cannot pass for done.
+#         -DIMPORTS=windows_imports.txt [-DMAP=KavloIPFinder.exe.map] [-DSIGNED=ON] [-DQUIET=ON]
+#         -P check_exe.cmake
+# (each build writes check_exe.sh, which passes its own settings)
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(name ${EXE} NAME)
 set(problems "")
@@ -12,16 +16,19 @@ macro(report text)
     endif()
 endmacro()
 
-file(SIZE ${EXE} size)
-math(EXPR kib "${size} / 1024")
-report("${name}: ${size} bytes (${kib} KiB), limit ${MAX_BYTES} bytes")
-if(size GREATER MAX_BYTES)
-    list(APPEND problems "larger than ${MAX_BYTES} bytes")
-endif()
-
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "${OBJDUMP} could not read ${EXE}")
+endif()
+# The limit is the program's: a signature, appended as the certificate table, does not count.
+file(SIZE ${EXE} size)
+string(REGEX MATCH "Entry 4 [0-9a-f]+ ([0-9a-f]+) Security Directory" _ "${headers}")
+math(EXPR signature "0x0${CMAKE_MATCH_1}")
+math(EXPR program "${size} - ${signature}")
+math(EXPR kib "${program} / 1024")
+report("${name}: ${program} bytes (${kib} KiB) and ${signature} bytes of signature, limit ${MAX_BYTES} bytes")
+if(program GREATER MAX_BYTES)
+    list(APPEND problems "larger than ${MAX_BYTES} bytes")
 endif()
 foreach(field OSystem Subsystem)
     string(REGEX MATCH "Major${field}Version[ \t]+([0-9]+)" _ "${headers}")
@@ -71,8 +78,117 @@ if(count EQUAL 0)
     list(APPEND problems "no imports found: the check cannot read ${OBJDUMP}'s output")
 endif()
 
+# --- Hardening ---
+# A little-endian number of `bytes` bytes at `offset` in the file.
+function(read_number offset bytes out)
+    math(EXPR offset "${offset}")
+    file(READ ${EXE} hex OFFSET ${offset} LIMIT ${bytes} HEX)
+    set(value 0)
+    math(EXPR last "${bytes} - 1")
+    foreach(i RANGE ${last} 0 -1)
+        math(EXPR at "${i} * 2")
+        string(SUBSTRING "${hex}" ${at} 2 byte)
+        math(EXPR value "(${value} << 8) | 0x${byte}")
+    endforeach()
+    set(${out} ${value} PARENT_SCOPE)
+endfunction()
+read_number(60 4 pe)
+read_number("${pe} + 4" 2 machine)
+read_number("${pe} + 6" 2 section_count)
+read_number("${pe} + 20" 2 optional_size)
+set(rows "")
+# One line of the table; `ok` is TRUE or FALSE.
+macro(row name ok detail)
+    if(${ok})
+        list(APPEND rows "yes|${name}|${detail}")
+    else()
+        list(APPEND rows "NO|${name}|${detail}")
+        list(APPEND problems "not hardened: ${name}")
+    endif()
+endmacro()
+
+# The verdict on a condition, as TRUE or FALSE, in `out`.
+macro(holds out)
+    if(${ARGN})
+        set(${out} TRUE)
+    else()
+        set(${out} FALSE)
+    endif()
+endmacro()
+macro(flag out word)
+    string(FIND "${headers}" "${word}" _at)
+    holds(${out} _at GREATER -1)
+endmacro()
+
+string(REGEX MATCH "Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation" _ "${headers}")
+math(EXPR relocations "0x0${CMAKE_MATCH_1}")
+flag(ok DYNAMIC_BASE)
+holds(ok ok AND relocations GREATER 0)
+row("dynamic base, relocations present" ${ok} "${relocations} bytes of relocations")
+flag(ok NX_COMPAT)
+row("NX compatible (DEP)" ${ok} "")
+if(machine EQUAL 0x14c)
+    flag(ok NO_SEH)
+    row("NO_SEH (32-bit: no handler table to trust)" ${ok} "")
+else()
+    flag(ok HIGH_ENTROPY_VA)
+    row("high-entropy ASLR (64-bit)" ${ok} "")
+endif()
+flag(ok TERMINAL_SERVICE_AWARE)
+row("TS-aware" ${ok} "")
+
+# The stack protector's guard: its address from the link map (and, in 64-bit code, that of the
+# pointer to it the code goes through), and how many places in the code read it. Each protected
+# function reads it twice: on entry and before it returns.
+set(guard_reads 0)
+if(MAP AND EXISTS ${MAP})
+    file(READ ${MAP} map)
+    string(REGEX MATCHALL "0x0*[0-9a-f]+ +(\\.refptr\\.)?__stack_chk_guard\n" guards "${map}")
+    execute_process(COMMAND ${OBJDUMP} -d ${EXE} OUTPUT_VARIABLE code)
+    foreach(guard IN LISTS guards)
+        string(REGEX MATCH "0x0*([0-9a-f]+)" _ "${guard}")
+        string(REGEX MATCHALL "[^0-9a-fx]0x0*${CMAKE_MATCH_1}[^0-9a-f]" reads "${code}")
+        list(LENGTH reads count)
+        math(EXPR guard_reads "${guard_reads} + ${count}")
+    endforeach()
+endif()
+holds(ok guard_reads GREATER 0)
+row("stack protector" ${ok} "${guard_reads} reads of the guard")
+
+math(EXPR sections "${pe} + 24 + ${optional_size}")
+set(writable_code "")
+math(EXPR last_section "${section_count} - 1")
+foreach(i RANGE ${last_section})
+    math(EXPR header "${sections} + ${i} * 40")
+    read_number("${header} + 36" 4 characteristics)
+    math(EXPR write_and_execute "${characteristics} & 0xA0000000")  # MEM_WRITE | MEM_EXECUTE
+    if(write_and_execute EQUAL 0xA0000000)
+        list(APPEND writable_code "section ${i}")
+    endif()
+endforeach()
+holds(ok NOT writable_code)
+row("no section both writable and executable" ${ok} "${section_count} sections checked ${writable_code}")
+
+if(SIGNED)
+    holds(ok signature GREATER 0)
+    row("Authenticode signature" ${ok} "${signature} bytes of certificates")
+else()
+    list(APPEND rows "-|Authenticode signature|not signed here (the release signs when given a key)")
+endif()
+
+report("${name} hardening:")
+foreach(line IN LISTS rows)
+    string(REPLACE "|" ";" cells "${line}")
+    list(GET cells 0 verdict)
+    list(GET cells 1 what)
+    list(GET cells 2 detail)
+    string(LENGTH "${what}" length)
+    math(EXPR pad "44 - ${length}")
+    string(REPEAT " " ${pad} spaces)
+    report("  ${what}${spaces}${verdict}  ${detail}")
+endforeach()
+
 if(problems)
-    file(REMOVE ${EXE})
     list(JOIN problems "\n  " text)
     message(FATAL_ERROR "${name} will not start on every Windows it is for:\n  ${text}")
 endif()

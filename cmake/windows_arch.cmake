@@ -6,8 +6,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(KAVLO_MANIFEST_ARCH x86)
     set(KAVLO_PE_MACHINE i386)
     set(KAVLO_WINDOWS_FLOOR 5.1)  # Windows XP
-    # 4 GiB of address space under 64-bit Windows instead of 2.
-    set(KAVLO_ARCH_LINK_OPTIONS -Wl,--large-address-aware)
+    # 4 GiB of address space under 64-bit Windows instead of 2; and no SEH handlers at all, which
+    # the header says (NO_SEH) so that Windows need not trust a handler table (SafeSEH).
+    set(KAVLO_ARCH_LINK_OPTIONS -Wl,--large-address-aware -Wl,--no-seh)
 else()
     set(KAVLO_ARCH win64)
     set(KAVLO_MANIFEST_ARCH amd64)

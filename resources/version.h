@@ -14,3 +14,6 @@
 #define KAVLO_EXE_NAME "KavloIPFinder.exe"
 #define KAVLO_COMPANY_NAME "Kavlo"
 #define KAVLO_COPYRIGHT "Copyright © 2026 Kavlo"
+// The installer's UpgradeCode: the same for every version and architecture, so that any newer
+// package replaces an older one. Never change it.
+#define KAVLO_UPGRADE_CODE "80BDA05D-B1F2-4935-8965-A20304150D3B"

@@ -1,30 +1,47 @@
 #!/usr/bin/env bash
-# Builds the release: dist/KavloIPFinder-<version>-win32.zip and -win64.zip, each with its program, a
-# read-me for Windows users and SHA-256 sums. Each program is the reproducible build: two builds from
-# copies of the sources in other folders are checked to be identical to it first. The same commit
-# gives the same bytes, whatever the time zone of the machine.
+# Builds the release in dist/ (or $KAVLO_DIST): for win32 and win64 each, a portable zip (program,
+# read-me, SHA-256 sums) and an MSI; the winget and Scoop manifests; and SHA256SUMS.txt. Each program
+# is the reproducible build: two builds from copies of the sources in other folders are checked to be
+# identical to it first. The same commit gives the same bytes, whatever the machine's time zone.
+#
+# Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, both exes are signed
+# before they are zipped and packed, and both MSIs after. Downloads are named under
+# KAVLO_RELEASE_URL (a placeholder by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 version=$(sed -n 's/^#define KAVLO_VERSION_TEXT "\(.*\)"$/\1/p' resources/version.h)
-# Every file's time is the commit's (or SOURCE_DATE_EPOCH), as seconds since 1970: no time zone.
-epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+dist=${KAVLO_DIST:-dist}
+url=${KAVLO_RELEASE_URL:-https://releases.example.invalid/kavlo-ip-finder/$version}
+epoch=$(scripts/source-date)
+signed=OFF
+if [ -n "${KAVLO_SIGN_PFX:-}" ] && [ -n "${KAVLO_SIGN_PASSWORD+set}" ]; then
+  signed=ON
+  echo "Signing with $KAVLO_SIGN_PFX"
+else
+  echo "Unsigned release: set KAVLO_SIGN_PFX and KAVLO_SIGN_PASSWORD to sign"
+fi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-mkdir -p dist
+mkdir -p "$dist"
+dist=$(cd "$dist" && pwd)
+artifacts=()
 
 for arch in win32 win64; do
   preset=windows toolchain=$PWD/cmake/mingw-w64-i686.cmake
   [ "$arch" = win64 ] && preset=windows-x64 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
+  build=build/$preset
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target KavloIPFinder >/dev/null
-  exe=build/$preset/KavloIPFinder.exe
-  scripts/check_reproducible.sh "$toolchain" "$exe"
+  scripts/check_reproducible.sh "$toolchain" "$build/KavloIPFinder.exe"
 
   files="$stage/$arch"
   mkdir -p "$files"
-  cp "$exe" "$files/KavloIPFinder.exe"
+  cp "$build/KavloIPFinder.exe" "$files/KavloIPFinder.exe"
+  [ "$signed" = ON ] && scripts/sign.sh "$files/KavloIPFinder.exe"
+  "$build/check_exe.sh" "$files/KavloIPFinder.exe" "$build/KavloIPFinder.exe.map" -DSIGNED=$signed 2>&1 |
+    sed -n '/bytes (/p; /hardening:/,$p' | sed 's/^-- //'
   sed 's/$/\r/' docs/README-windows.txt >"$files/README.txt"  # Windows line ends
   (cd "$files" && sha256sum KavloIPFinder.exe README.txt | sed 's/$/\r/' >SHA256SUMS.txt)
 
@@ -33,9 +50,16 @@ for arch in win32 win64; do
   chmod 644 "$files"/*
   touch -d "@$epoch" "$files"/*
   zip_name="KavloIPFinder-$version-$arch.zip"
-  rm -f "dist/$zip_name"
-  (cd "$files" && TZ=UTC zip -X -q "$OLDPWD/dist/$zip_name" KavloIPFinder.exe README.txt SHA256SUMS.txt)
-  echo "Wrote dist/$zip_name:"
-  unzip -l "dist/$zip_name"
+  rm -f "$dist/$zip_name"
+  (cd "$files" && TZ=UTC zip -X -q "$dist/$zip_name" KavloIPFinder.exe README.txt SHA256SUMS.txt)
+
+  msi_name="KavloIPFinder-$version-$arch.msi"
+  scripts/make-msi.sh "$files/KavloIPFinder.exe" "$dist/$msi_name" >/dev/null
+  [ "$signed" = ON ] && scripts/sign.sh "$dist/$msi_name"
+  artifacts+=("$zip_name" "$msi_name")
 done
-(cd dist && sha256sum KavloIPFinder-"$version"-win32.zip KavloIPFinder-"$version"-win64.zip)
+
+scripts/write-manifests.sh "$dist" "$url" >/dev/null
+(cd "$dist" && sha256sum "${artifacts[@]}" >SHA256SUMS.txt)
+echo "Wrote $dist ($([ "$signed" = ON ] && echo signed || echo unsigned)):"
+(cd "$dist" && find . -type f | sort | xargs ls -l | awk '{printf "  %9d  %s\n", $5, $9}')

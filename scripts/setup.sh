@@ -2,7 +2,9 @@
 # Installs, from Debian's archive, only what this project needs and the machine lacks:
 # CMake, a host compiler, GoogleTest, Google Benchmark, clang (fuzzing, sanitizers, analysis),
 # cppcheck, MinGW-w64 for i686 and x86-64, Wine with its 32-bit and 64-bit parts, Xvfb, and a few
-# small tools the scripts use (Wine's own fonts, ImageMagick for screenshots, zip for the release).
+# small tools the scripts use (Wine's own fonts, ImageMagick for screenshots; for the release zip,
+# wixl and msitools for the MSIs, osslsigncode and openssl for signing, faketime and uuidgen for
+# reproducible packages, and Python's YAML reader for checking the package manifests).
 # The 32-bit part of Wine is installed everywhere, even where the kernel cannot run it:
 # scripts/wine-loader finds out.
 set -euo pipefail
@@ -22,7 +24,8 @@ fi
 
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
-          binutils-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb imagemagick zip unzip)
+          binutils-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb imagemagick zip unzip
+          wixl msitools osslsigncode openssl faketime uuid-runtime python3 python3-yaml)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -7,6 +7,10 @@
 #                reproducible-build check
 #   windows-x64  the 64-bit build: the same, under 64-bit Wine, on every x86-64 host; its test program
 #                also reads the 32-bit exe's header, version record, icon and manifest
+#                (each Windows build also packs its MSI and walks it through install, upgrade,
+#                downgrade and uninstall under Wine)
+#   release      the release, signed with a throwaway certificate, twice under two time zones:
+#                identical bytes, signatures that verify, manifests that match the files
 #   analysis     cppcheck and clang-tidy over the project's own code
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,6 +47,8 @@ build_and_test() {
 for preset in native sanitize windows windows-x64; do
   stage "$preset" build_and_test "$preset"
 done
+echo "== release"
+stage release tests/release_test.sh
 
 echo "== static analysis"
 analyse() { scripts/analyse.sh 2>&1 | grep -v ' warnings generated\.$'; }

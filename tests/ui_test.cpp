@@ -648,7 +648,8 @@ TEST(Executable, IsAHardenedGuiProgramThatImportsOnlySystemDlls) {
         EXPECT_TRUE(nt64.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
         dlls = importedDlls(image, nt64);
     }
-    const std::set<std::string> system{"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "MSVCRT.DLL"};
+    const std::set<std::string> system{"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "MSVCRT.DLL",
+                                       "ADVAPI32.DLL"};
     for (const std::string& dll : dlls) EXPECT_TRUE(system.count(dll)) << dll << " is not a Windows system DLL";
     EXPECT_TRUE(dlls.count("USER32.DLL"));
 }

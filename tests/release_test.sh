@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs the release twice, signed with a throwaway self-signed code-signing certificate, under two
+# time zones, and checks: the same bytes both times; every exe and MSI verifies; a changed byte
+# fails verification; each signed exe minus its signature is the unsigned build; the manifests
+# parse, hold their fields and have the files' hashes.
+#   release_test.sh
+set -uo pipefail
+cd "$(dirname "$0")/.."
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+not() { ! "$@"; }
+flip_byte() {  # flip_byte FILE OFFSET: inverts the bits of one byte
+  local byte
+  byte=$(od -An -tu1 -j"$2" -N1 "$1" | tr -d ' ')
+  printf "\\x$(printf %02x $((byte ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+}
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# A certificate valid from 2020 on, so that it covers the commit time the signatures carry.
+TZ=UTC faketime '2020-01-01 00:00:00' openssl req -x509 -newkey rsa:2048 -nodes -days 36500 \
+  -subj "/CN=Kavlo IP Finder test signing" -addext extendedKeyUsage=codeSigning \
+  -addext keyUsage=critical,digitalSignature -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:test -out "$work/test.pfx"
+export KAVLO_SIGN_PFX="$work/test.pfx" KAVLO_SIGN_PASSWORD=test
+
+for zone in UTC Pacific/Kiritimati; do
+  dir="$work/dist-${zone//\//-}"
+  echo "== release under TZ=$zone"
+  TZ=$zone KAVLO_DIST=$dir scripts/release.sh >"$work/release.log" 2>&1 ||
+    { cat "$work/release.log"; echo "FAILED: the release under TZ=$zone"; exit 1; }
+done
+first="$work/dist-UTC" second="$work/dist-Pacific-Kiritimati"
+check "the same bytes under TZ=UTC and TZ=Pacific/Kiritimati" diff -r "$first" "$second"
+
+verifies() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
+for arch in win32 win64; do
+  preset=windows
+  [ "$arch" = win64 ] && preset=windows-x64
+  msi=$(ls "$first"/*-"$arch".msi)
+  exe="$work/$arch.exe"
+  unzip -p "$first"/*-"$arch".zip KavloIPFinder.exe >"$exe"
+  check "$arch exe: signature verifies" verifies "$exe"
+  check "$arch msi: signature verifies" verifies "$msi"
+  rm -f "$work/unsigned.exe"
+  osslsigncode remove-signature -in "$exe" -out "$work/unsigned.exe" >/dev/null
+  check "$arch exe: without its signature it is the unsigned build" cmp "$work/unsigned.exe" "build/$preset/KavloIPFinder.exe"
+  for file in "$exe" "$msi"; do
+    cp "$file" "$work/changed"
+    flip_byte "$work/changed" 20000
+    check "$arch $(basename "$file"): one byte changed fails verification" not verifies "$work/changed"
+  done
+done
+/usr/bin/python3 tests/check_manifests.py "$first" || failures=$((failures + 1))
+
+[ "$failures" = 0 ] && echo "release: all checks passed"
+exit $((failures > 0))
