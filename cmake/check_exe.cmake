@@ -1,9 +1,9 @@
-# Checks a shipped executable: its size, the OS and subsystem versions in its header, each imported
-# function against the list of the first Windows that exports it, and its hardening, printed as a
-# table: dynamic base with relocations, NX, NO_SEH (32-bit) or high-entropy ASLR (64-bit), TS-aware,
+# Checks a shipped executable: its size; its header (machine, PE32 or PE32+, a GUI program,
+# large-address-aware, no link time stamp, the OS and subsystem versions); each imported function
+# against the list of the first Windows that exports it; and its hardening, printed as a table: dynamic base with relocations, NX, NO_SEH (32-bit) or high-entropy ASLR (64-bit), TS-aware,
 # stack protector (code that reads the guard whose address the link map gives), no section both writable
 # and executable, and, with -DSIGNED=ON, an Authenticode signature.
-#   cmake -DEXE=KavloIPFinder.exe -DOBJDUMP=i686-w64-mingw32-objdump -DFLOOR=5.1 -DMAX_BYTES=36864
+#   cmake -DEXE=KavloIPFinder.exe -DOBJDUMP=i686-w64-mingw32-objdump -DMACHINE=i386 -DFLOOR=5.1 -DMAX_BYTES=36864
 #         -DIMPORTS=windows_imports.txt [-DMAP=KavloIPFinder.exe.map] [-DSIGNED=ON] [-DQUIET=ON]
 #         -P check_exe.cmake
 # (each build writes check_exe.sh, which passes its own settings)
@@ -30,6 +30,54 @@ report("${name}: ${program} bytes (${kib} KiB) and ${signature} bytes of signatu
 if(program GREATER MAX_BYTES)
     list(APPEND problems "larger than ${MAX_BYTES} bytes")
 endif()
+# A little-endian number of `bytes` bytes at `offset` in the file.
+function(read_number offset bytes out)
+    math(EXPR offset "${offset}")
+    file(READ ${EXE} hex OFFSET ${offset} LIMIT ${bytes} HEX)
+    set(value 0)
+    math(EXPR last "${bytes} - 1")
+    foreach(i RANGE ${last} 0 -1)
+        math(EXPR at "${i} * 2")
+        string(SUBSTRING "${hex}" ${at} 2 byte)
+        math(EXPR value "(${value} << 8) | 0x${byte}")
+    endforeach()
+    set(${out} ${value} PARENT_SCOPE)
+endfunction()
+read_number(60 4 pe)
+read_number("${pe} + 4" 2 machine)
+read_number("${pe} + 6" 2 section_count)
+read_number("${pe} + 8" 4 time_stamp)
+read_number("${pe} + 20" 2 optional_size)
+read_number("${pe} + 22" 2 characteristics)
+read_number("${pe} + 24" 2 magic)
+read_number("${pe} + 24 + 68" 2 subsystem)          # at the same place in PE32 and PE32+
+read_number("${pe} + 24 + 70" 2 dll_characteristics)
+
+# Appends `text` to the problems unless the condition after it holds.
+macro(require text)
+    if(NOT (${ARGN}))
+        list(APPEND problems "${text}")
+    endif()
+endmacro()
+
+# The header: the build's machine (PE32 for i386, PE32+ for amd64), a GUI program that may use
+# all of its address space, and no time stamp (one would make every build differ).
+set(expected_machine 0x14c)
+set(expected_magic 0x10b)
+if(MACHINE STREQUAL "amd64")
+    set(expected_machine 0x8664)
+    set(expected_magic 0x20b)
+endif()
+math(EXPR large_address_aware "${characteristics} & 0x20")
+string(FIND "${headers}" "DLL Name: USER32.dll" user32)
+require("not a program for ${MACHINE} (machine ${machine})" machine EQUAL expected_machine)
+require("not a PE32 or PE32+ for ${MACHINE} (magic ${magic})" magic EQUAL expected_magic)
+require("not a Windows GUI program (subsystem ${subsystem})" subsystem EQUAL 2)
+require("not large-address-aware" large_address_aware)
+require("a link time stamp (${time_stamp}): every build would differ" time_stamp EQUAL 0)
+require("USER32 is not imported" user32 GREATER -1)
+report("  header: machine ${machine} (${MACHINE}), subsystem ${subsystem}, time stamp ${time_stamp}")
+
 foreach(field OSystem Subsystem)
     string(REGEX MATCH "Major${field}Version[ \t]+([0-9]+)" _ "${headers}")
     set(major ${CMAKE_MATCH_1})
@@ -79,27 +127,10 @@ if(count EQUAL 0)
 endif()
 
 # --- Hardening ---
-# A little-endian number of `bytes` bytes at `offset` in the file.
-function(read_number offset bytes out)
-    math(EXPR offset "${offset}")
-    file(READ ${EXE} hex OFFSET ${offset} LIMIT ${bytes} HEX)
-    set(value 0)
-    math(EXPR last "${bytes} - 1")
-    foreach(i RANGE ${last} 0 -1)
-        math(EXPR at "${i} * 2")
-        string(SUBSTRING "${hex}" ${at} 2 byte)
-        math(EXPR value "(${value} << 8) | 0x${byte}")
-    endforeach()
-    set(${out} ${value} PARENT_SCOPE)
-endfunction()
-read_number(60 4 pe)
-read_number("${pe} + 4" 2 machine)
-read_number("${pe} + 6" 2 section_count)
-read_number("${pe} + 20" 2 optional_size)
 set(rows "")
-# One line of the table; `ok` is TRUE or FALSE.
-macro(row name ok detail)
-    if(${ok})
+# One line of the table: met when the condition after `detail` holds.
+macro(row name detail)
+    if(${ARGN})
         list(APPEND rows "yes|${name}|${detail}")
     else()
         list(APPEND rows "NO|${name}|${detail}")
@@ -107,35 +138,22 @@ macro(row name ok detail)
     endif()
 endmacro()
 
-# The verdict on a condition, as TRUE or FALSE, in `out`.
-macro(holds out)
-    if(${ARGN})
-        set(${out} TRUE)
-    else()
-        set(${out} FALSE)
-    endif()
-endmacro()
-macro(flag out word)
-    string(FIND "${headers}" "${word}" _at)
-    holds(${out} _at GREATER -1)
-endmacro()
-
 string(REGEX MATCH "Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation" _ "${headers}")
 math(EXPR relocations "0x0${CMAKE_MATCH_1}")
-flag(ok DYNAMIC_BASE)
-holds(ok ok AND relocations GREATER 0)
-row("dynamic base, relocations present" ${ok} "${relocations} bytes of relocations")
-flag(ok NX_COMPAT)
-row("NX compatible (DEP)" ${ok} "")
+# The DllCharacteristics flags.
+math(EXPR high_entropy_va "${dll_characteristics} & 0x20")
+math(EXPR dynamic_base "${dll_characteristics} & 0x40")
+math(EXPR nx_compat "${dll_characteristics} & 0x100")
+math(EXPR no_seh "${dll_characteristics} & 0x400")
+math(EXPR ts_aware "${dll_characteristics} & 0x8000")
+row("dynamic base, relocations present" "${relocations} bytes of relocations" dynamic_base AND relocations GREATER 0)
+row("NX compatible (DEP)" "" nx_compat)
 if(machine EQUAL 0x14c)
-    flag(ok NO_SEH)
-    row("NO_SEH (32-bit: no handler table to trust)" ${ok} "")
+    row("NO_SEH (32-bit: no handler table to trust)" "" no_seh)
 else()
-    flag(ok HIGH_ENTROPY_VA)
-    row("high-entropy ASLR (64-bit)" ${ok} "")
+    row("high-entropy ASLR (64-bit)" "" high_entropy_va)
 endif()
-flag(ok TERMINAL_SERVICE_AWARE)
-row("TS-aware" ${ok} "")
+row("TS-aware" "" ts_aware)
 
 # The stack protector's guard: its address from the link map (and, in 64-bit code, that of the
 # pointer to it the code goes through), and how many places in the code read it. Each protected
@@ -152,26 +170,23 @@ if(MAP AND EXISTS ${MAP})
         math(EXPR guard_reads "${guard_reads} + ${count}")
     endforeach()
 endif()
-holds(ok guard_reads GREATER 0)
-row("stack protector" ${ok} "${guard_reads} reads of the guard")
+row("stack protector" "${guard_reads} reads of the guard" guard_reads GREATER 0)
 
 math(EXPR sections "${pe} + 24 + ${optional_size}")
 set(writable_code "")
 math(EXPR last_section "${section_count} - 1")
 foreach(i RANGE ${last_section})
     math(EXPR header "${sections} + ${i} * 40")
-    read_number("${header} + 36" 4 characteristics)
-    math(EXPR write_and_execute "${characteristics} & 0xA0000000")  # MEM_WRITE | MEM_EXECUTE
+    read_number("${header} + 36" 4 section_characteristics)
+    math(EXPR write_and_execute "${section_characteristics} & 0xA0000000")  # MEM_WRITE | MEM_EXECUTE
     if(write_and_execute EQUAL 0xA0000000)
         list(APPEND writable_code "section ${i}")
     endif()
 endforeach()
-holds(ok NOT writable_code)
-row("no section both writable and executable" ${ok} "${section_count} sections checked ${writable_code}")
+row("no section both writable and executable" "${section_count} sections checked ${writable_code}" NOT writable_code)
 
 if(SIGNED)
-    holds(ok signature GREATER 0)
-    row("Authenticode signature" ${ok} "${signature} bytes of certificates")
+    row("Authenticode signature" "${signature} bytes of certificates" signature GREATER 0)
 else()
     list(APPEND rows "-|Authenticode signature|not signed here (the release signs when given a key)")
 endif()
@@ -190,5 +205,5 @@ endforeach()
 
 if(problems)
     list(JOIN problems "\n  " text)
-    message(FATAL_ERROR "${name} will not start on every Windows it is for:\n  ${text}")
+    message(FATAL_ERROR "${name} fails its checks:\n  ${text}")
 endif()

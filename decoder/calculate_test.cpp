@@ -1,48 +1,18 @@
 #include "calculate.h"
+#include "calculate_oracle.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <random>
 #include <string>
 
 namespace kavlo {
 namespace {
 
-const std::u16string kLength = u"Please enter 12 digits";
-const std::u16string kHex = u"Please enter hex digits";
-
-std::u16string ascii(std::string_view text) { return {text.begin(), text.end()}; }
-
-// Written apart from the decoder: the twelve digits as one 48-bit number, split with shifts.
-struct Expected {
-    std::u16string text;
-    std::optional<std::array<std::int32_t, 5>> slots;  // ipPart[1..5] after an address
-};
-
-Expected oracle(std::u16string_view hash) {
-    if (hash.size() != 12) return {kLength, std::nullopt};
-    std::uint64_t number = 0;
-    for (char16_t c : hash) {
-        int digit = 0;
-        if (c >= u'0' && c <= u'9') digit = c - u'0';
-        else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-        else return {kHex, std::nullopt};
-        number = number << 4 | static_cast<std::uint64_t>(digit);
-    }
-    const auto part = [number](int shift, std::uint64_t mask) {
-        return static_cast<std::int32_t>((number >> shift) & mask);
-    };
-    std::array<std::int32_t, 5> slots{part(16, 0xFF), part(24, 0xFF), part(32, 0xFF), part(40, 0xFF),
-                                      part(0, 0xFFFF)};
-    std::string text = std::to_string(slots[0]) + "." + std::to_string(slots[1]) + "." +
-                       std::to_string(slots[2]) + "." + std::to_string(slots[3]) + ":" +
-                       std::to_string(slots[4]);
-    return {ascii(text), slots};
-}
+using oracle::kHex;
+using oracle::kLength;
 
 // Slots filled with values no press can produce, so that any write shows.
 IPParts sentinelSlots() {
@@ -53,15 +23,9 @@ IPParts sentinelSlots() {
 // Presses Calculate on `hash` with sentinel slots and checks text and slots against the oracle.
 void expectMatchesOracle(std::u16string_view hash) {
     IPParts ipPart = sentinelSlots();
-    const Expected expected = oracle(hash);
+    const oracle::Expected expected = oracle::expected(hash);
     ASSERT_EQ(calculate(hash, ipPart).view(), expected.text);
-    ASSERT_EQ(ipPart[0], sentinelSlots()[0]);
-    if (!expected.slots) {
-        ASSERT_EQ(ipPart, sentinelSlots());
-        return;
-    }
-    for (std::size_t i = 0; i < 4; ++i) ASSERT_EQ(ipPart[i + 1], Slot{static_cast<std::int16_t>((*expected.slots)[i])});
-    ASSERT_EQ(ipPart[5], Slot{(*expected.slots)[4]});
+    ASSERT_EQ(ipPart, oracle::slotsAfter(expected, sentinelSlots()));
 }
 
 TEST(Calculate, DecodesEdgeCasesExactly) {
@@ -155,7 +119,7 @@ TEST(Calculate, MatchesOracleOnRandomTexts) {
                   : k < 99 ? static_cast<char16_t>(anyUnit(random) & 0x7F)
                            : static_cast<char16_t>(anyUnit(random));
         }
-        if (oracle(hash).slots) ++addresses;
+        if (oracle::expected(hash).slots) ++addresses;
         expectMatchesOracle(hash);
         if (HasFatalFailure()) return;
     }

@@ -7,9 +7,8 @@
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 exe=$1 out=$2
-define() { sed -n "s/^#define KAVLO_$1 \"*\([^\"]*\)\"*$/\1/p" "$source_dir/resources/version.h"; }
-version=${3:-$(define VERSION_MAJOR).$(define VERSION_MINOR).$(define VERSION_PATCH).$(define VERSION_BUILD)}
-upgrade_code=$(define UPGRADE_CODE)
+version=${3:-$("$source_dir/scripts/version")}
+upgrade_code=$("$source_dir/scripts/version" UPGRADE_CODE)
 
 if [ "$("$source_dir/scripts/pe-machine" "$exe")" = amd64 ]; then
   arch=x64 program_files=ProgramFiles64Folder win64=yes

@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-version=$(sed -n 's/^#define KAVLO_VERSION_TEXT "\(.*\)"$/\1/p' resources/version.h)
+version=$(scripts/version TEXT)
 dist=${KAVLO_DIST:-dist}
 url=${KAVLO_RELEASE_URL:-https://releases.example.invalid/kavlo-ip-finder/$version}
 epoch=$(scripts/source-date)

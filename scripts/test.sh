@@ -6,7 +6,7 @@
 #                where the host runs 32-bit programs; everywhere, the exe's size and imports and a
 #                reproducible-build check
 #   windows-x64  the 64-bit build: the same, under 64-bit Wine, on every x86-64 host; its test program
-#                also reads the 32-bit exe's header, version record, icon and manifest
+#                also reads the 32-bit exe's version record, icon and manifest
 #                (each Windows build also packs its MSI and walks it through install, upgrade,
 #                downgrade and uninstall under Wine)
 #   release      the release, signed with a throwaway certificate, twice under two time zones:

@@ -6,9 +6,9 @@
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 dist=$1 base=${2%/}
-define() { sed -n "s/^#define KAVLO_$1 \"*\([^\"]*\)\"*$/\1/p" "$source_dir/resources/version.h"; }
-text=$(define VERSION_TEXT)
-version=$(define VERSION_MAJOR).$(define VERSION_MINOR).$(define VERSION_PATCH).$(define VERSION_BUILD)
+define() { "$source_dir/scripts/version" "$@"; }
+text=$(define TEXT)
+version=$(define)
 publisher=$(define COMPANY_NAME)
 upgrade_code="{$(define UPGRADE_CODE)}"
 description="Decodes a twelve-digit user hash number into the IPv4 address and port it encodes."

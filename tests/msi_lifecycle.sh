@@ -9,19 +9,15 @@ msi=$1 ui_test=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check DESCRIPTION COMMAND...: runs the command and reports
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-not() { ! "$@"; }
+source "$here/checks.sh"
 windows_path() { echo "Z:${1//\//\\}"; }
 msiexec() { "$KAVLO_WINE" msiexec "$@" </dev/null >/dev/null 2>&1; }
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 
+x86_package=false
+msiinfo suminfo "$msi" | grep -q 'Template: x86' && x86_package=true
 # Wine installs a 32-bit package with its 32-bit msiexec, even in a 64-bit prefix.
-if msiinfo suminfo "$msi" | grep -q 'Template: x86'; then
+if $x86_package; then
   reason=$("$here/../scripts/wine-loader" win32 2>&1 >/dev/null)
   case $? in
     0) ;;
@@ -34,7 +30,7 @@ fi
 # Program Files and under WOW6432Node.
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 program_files='Program Files'
-if grep -q '^#arch=win64' "$WINEPREFIX/system.reg" && msiinfo suminfo "$msi" | grep -q 'Template: x86'; then
+if $x86_package && grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
   uninstall='HKLM\Software\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
   program_files='Program Files (x86)'
 fi
@@ -90,5 +86,4 @@ check "no file or folder is left" test ! -e "$program_files/Kavlo IP Finder"
 check "no shortcut is left" not shortcut_made
 check "no cached icon is left" test ! -e "$WINEPREFIX/drive_c/windows/Installer/$newer"
 
-[ "$failures" = 0 ] && echo "installer life cycle: all steps passed"
-exit $((failures > 0))
+finish "installer life cycle"

@@ -8,17 +8,11 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-not() { ! "$@"; }
+source tests/checks.sh
 flip_byte() {  # flip_byte FILE OFFSET: inverts the bits of one byte
   local byte
   byte=$(od -An -tu1 -j"$2" -N1 "$1" | tr -d ' ')
   printf "\\x$(printf %02x $((byte ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
-}
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 
 # A certificate valid from 2020 on, so that it covers the commit time the signatures carry.
@@ -57,5 +51,4 @@ for arch in win32 win64; do
 done
 /usr/bin/python3 tests/check_manifests.py "$first" || failures=$((failures + 1))
 
-[ "$failures" = 0 ] && echo "release: all checks passed"
-exit $((failures > 0))
+finish release

@@ -12,9 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
 
 namespace {
@@ -25,12 +22,11 @@ using Child = Program::Child;
 // The screen DPI this run expects (the Wine prefix's LogPixels), from --expect-dpi=N.
 UINT gExpectedDpi = 96;
 // The exe under test (--program=PATH, or a bare file name beside this test; KavloIPFinder.exe by
-// default), its PE machine (--machine=i386|amd64) and its manifest's architecture (--manifest-arch=).
+// default) and its manifest's architecture (--manifest-arch=x86|amd64).
 std::wstring gProgram;
-std::string gMachine = "i386";
+std::string gManifestArch = "x86";
 // --legacy: the program under test finds none of the functions newer than Windows XP.
 bool gLegacy = false;
-std::string gManifestArch = "x86";
 
 const std::wstring kLengthMessage = L"Please enter 12 digits";
 const std::wstring kHexMessage = L"Please enter hex digits";
@@ -60,10 +56,7 @@ public:
     }
 
     // Clears the result box's text from outside, so the next press shows whether it wrote.
-    void clearResult() {
-        SendMessageTimeoutW(program[Child::txtIPPort], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_ABORTIFHUNG,
-                            2000, nullptr);
-    }
+    void clearResult() { setTextFromOutside(program[Child::txtIPPort], L""); }
 
     Program program{gProgram};
 };
@@ -585,74 +578,7 @@ TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
     EXPECT_LE(after.privateBytes, afterFirstHuge.privateBytes + 256 * 1024) << "memory grows with presses on a huge text";
 }
 
-// --- The executable file itself ---
-
-std::vector<std::uint8_t> readFile(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// The DLLs a PE image imports, upper-cased; its optional header is a 32- or 64-bit one.
-template <typename NtHeaders>
-std::set<std::string> importedDlls(const std::vector<std::uint8_t>& image, const NtHeaders& nt) {
-    const auto* sections = IMAGE_FIRST_SECTION(&nt);
-    const auto fileOffset = [&](DWORD rva) -> std::size_t {
-        for (int i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
-            const auto& s = sections[i];
-            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.Misc.VirtualSize) {
-                return rva - s.VirtualAddress + s.PointerToRawData;
-            }
-        }
-        return 0;
-    };
-    const DWORD importRva = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    std::set<std::string> dlls;
-    if (fileOffset(importRva) == 0) return dlls;
-    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + fileOffset(importRva));
-         entry->Name != 0; ++entry) {
-        std::string name(reinterpret_cast<const char*>(image.data() + fileOffset(entry->Name)));
-        for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        dlls.insert(name);
-    }
-    return dlls;
-}
-
-template <typename NtHeaders>
-void expectHardenedGuiHeader(const NtHeaders& nt) {
-    EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
-    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
-    EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u) << "a link timestamp makes builds differ";
-}
-
-TEST(Executable, IsAHardenedGuiProgramThatImportsOnlySystemDlls) {
-    const std::vector<std::uint8_t> image = readFile(gProgram);
-    ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
-    const auto& dos = *reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
-    const auto& nt32 = *reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos.e_lfanew);
-    ASSERT_EQ(nt32.Signature, IMAGE_NT_SIGNATURE);
-    std::set<std::string> dlls;
-    if (gMachine == "i386") {
-        EXPECT_EQ(nt32.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-        ASSERT_EQ(nt32.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-        expectHardenedGuiHeader(nt32);
-        dlls = importedDlls(image, nt32);
-    } else {
-        ASSERT_EQ(gMachine, "amd64");
-        const auto& nt64 = *reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos.e_lfanew);
-        EXPECT_EQ(nt64.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
-        ASSERT_EQ(nt64.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
-        expectHardenedGuiHeader(nt64);
-        EXPECT_TRUE(nt64.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
-        dlls = importedDlls(image, nt64);
-    }
-    const std::set<std::string> system{"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "MSVCRT.DLL",
-                                       "ADVAPI32.DLL"};
-    for (const std::string& dll : dlls) EXPECT_TRUE(system.count(dll)) << dll << " is not a Windows system DLL";
-    EXPECT_TRUE(dlls.count("USER32.DLL"));
-}
+// --- The executable file's resources (its header and imports are checked by cmake/check_exe.cmake) ---
 
 std::wstring versionString(const std::vector<std::uint8_t>& info, const wchar_t* key) {
     void* value = nullptr;
@@ -772,7 +698,6 @@ int main(int argc, char** argv) {
             gProgram.assign(path.begin(), path.end());
             if (path.find_first_of("\\/") == std::string_view::npos) gProgram = besideThis(gProgram.c_str());
         }
-        if (arg.rfind("--machine=", 0) == 0) gMachine = value("--machine=");
         if (arg == "--legacy") gLegacy = true;
         if (arg.rfind("--manifest-arch=", 0) == 0) gManifestArch = value("--manifest-arch=");
     }

@@ -132,15 +132,16 @@ inline BOOL CALLBACK matchTopLevel(HWND window, LPARAM context) {
     DWORD owner = 0;
     const DWORD thread = GetWindowThreadProcessId(window, &owner);
     if (owner != search.processId || thread != search.threadId || !IsWindowVisible(window) ||
-        text(window) != search.caption) {
+        (!search.caption.empty() && text(window) != search.caption)) {
         return TRUE;
     }
     search.found = window;
     return FALSE;
 }
 
-// The visible top-level window with this caption that this thread of this process made. Both ids:
-// Wine reuses them soon, and a window of an ended program can outlive it for a moment.
+// The visible top-level window with this caption (any, if empty: no message to a program that may
+// be busy starting) that this thread of this process made. Both ids: Wine reuses them soon, and a
+// window of an ended program can outlive it for a moment.
 inline HWND findTopLevel(DWORD processId, DWORD threadId, std::wstring_view caption) {
     TopLevelSearch search{processId, threadId, caption, nullptr};
     EnumWindows(matchTopLevel, reinterpret_cast<LPARAM>(&search));
