@@ -14,6 +14,8 @@
 #define KAVLO_EXE_NAME "KavloIPFinder.exe"
 #define KAVLO_COMPANY_NAME "Kavlo"
 #define KAVLO_COPYRIGHT "Copyright © 2026 Kavlo"
-// The installer's UpgradeCode: the same for every version and architecture, so that any newer
-// package replaces an older one. Never change it.
-#define KAVLO_UPGRADE_CODE "80BDA05D-B1F2-4935-8965-A20304150D3B"
+// The installers' UpgradeCodes, one per architecture and the same for every version: a newer package
+// replaces an older one of its architecture, and the 32-bit and 64-bit programs are two products
+// that can be installed side by side. Never change them.
+#define KAVLO_UPGRADE_CODE_X86 "146FA186-0423-4B47-9CEE-6E3331824E6E"
+#define KAVLO_UPGRADE_CODE_X64 "80BDA05D-B1F2-4935-8965-A20304150D3B"

@@ -10,12 +10,11 @@ define() { "$source_dir/scripts/version" "$@"; }
 text=$(define TEXT)
 version=$(define)
 publisher=$(define COMPANY_NAME)
-upgrade_code="{$(define UPGRADE_CODE)}"
 description="Decodes a twelve-digit user hash number into the IPv4 address and port it encodes."
 schema=1.9.0
 id=Kavlo.IPFinder
 sha256() { sha256sum "$dist/$1" | cut -d' ' -f1; }
-product_code() { msiinfo export "$dist/$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+property() { msiinfo export "$dist/$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
 
 winget="$dist/winget/manifests/k/Kavlo/IPFinder/$version"
 mkdir -p "$winget"
@@ -31,15 +30,17 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
   header installer
   printf 'InstallerType: wix\nScope: machine\nInstallModes:\n  - silent\n  - silentWithProgress\n'
   printf 'UpgradeBehavior: install\nInstallers:\n'
+  # Two products, which 64-bit Windows can hold side by side: each has its own name and codes.
   for arch in x86 x64; do
     msi="KavloIPFinder-$text-win32.msi"
     [ "$arch" = x64 ] && msi="KavloIPFinder-$text-win64.msi"
-    code=$(product_code "$msi")
+    code=$(property "$msi" ProductCode)
     printf '  - Architecture: %s\n    InstallerUrl: %s/%s\n' "$arch" "$base" "$msi"
     printf '    InstallerSha256: %s\n    ProductCode: "%s"\n' "$(sha256 "$msi" | tr a-f A-F)" "$code"
-    printf '    AppsAndFeaturesEntries:\n      - DisplayName: Kavlo IP Finder\n        Publisher: %s\n' "$publisher"
+    printf '    AppsAndFeaturesEntries:\n      - DisplayName: %s\n        Publisher: %s\n' \
+      "$(property "$msi" ProductName)" "$publisher"
     printf '        DisplayVersion: %s\n        ProductCode: "%s"\n        UpgradeCode: "%s"\n' "$version" "$code" \
-      "$upgrade_code"
+      "$(property "$msi" UpgradeCode)"
   done
   footer installer
 } >"$winget/$id.installer.yaml"

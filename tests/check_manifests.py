@@ -30,9 +30,9 @@ def released_file(url):
     return name
 
 
-def product_code(msi):
+def properties(msi):
     table = subprocess.run(["msiinfo", "export", str(dist / msi), "Property"], capture_output=True, text=True).stdout
-    return dict(line.rstrip("\r").split("\t", 1) for line in table.splitlines() if "\t" in line)["ProductCode"]
+    return dict(line.rstrip("\r").split("\t", 1) for line in table.splitlines() if "\t" in line)
 
 
 # winget: three files of one version, each with the fields its schema requires.
@@ -65,11 +65,12 @@ for entry in installer.get("Installers", []):
     architectures.add(entry["Architecture"])
     msi = released_file(entry["InstallerUrl"])
     expect(entry["InstallerSha256"] == sha256(msi).upper(), f"{msi}: InstallerSha256 is the file's")
-    code = product_code(msi)
-    expect(entry["ProductCode"] == code, f"{msi}: ProductCode is the package's")
+    package = properties(msi)
+    expect(entry["ProductCode"] == package["ProductCode"], f"{msi}: ProductCode is the package's")
     apps = entry["AppsAndFeaturesEntries"][0]
-    expect(apps["ProductCode"] == code and apps["DisplayVersion"] == installer["PackageVersion"]
-           and apps["UpgradeCode"], f"{msi}: AppsAndFeaturesEntries match the package")
+    expect(apps["ProductCode"] == package["ProductCode"] and apps["DisplayVersion"] == installer["PackageVersion"]
+           and apps["UpgradeCode"] == package["UpgradeCode"] and apps["DisplayName"] == package["ProductName"],
+           f"{msi}: AppsAndFeaturesEntries match the package ({apps['DisplayName']})")
 expect(architectures == {"x86", "x64"}, "winget offers the x86 and the x64 installer")
 
 # Scoop: the portable zips by architecture, with their hashes and a shortcut.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the release twice, signed with a throwaway self-signed code-signing certificate, under two
 # time zones, and checks: the same bytes both times; every exe and MSI verifies; a changed byte
-# fails verification; each signed exe minus its signature is the unsigned build; the manifests
-# parse, hold their fields and have the files' hashes.
+# fails verification; each signed exe minus its signature is the unsigned build; both MSIs are
+# what Windows accepts; the manifests parse, hold their fields and have the files' hashes.
 #   release_test.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +49,7 @@ for arch in win32 win64; do
     check "$arch $(basename "$file"): one byte changed fails verification" not verifies "$work/changed"
   done
 done
+/usr/bin/python3 tests/check_msi.py "$first"/*.msi || failures=$((failures + 1))
 /usr/bin/python3 tests/check_manifests.py "$first" || failures=$((failures + 1))
 
 finish release

@@ -1,0 +1,38 @@
+# Sourced by the installer tests, which run inside wine-run (--host): $WINEPREFIX is the prefix and
+# $KAVLO_WINE the loader. Helpers to install packages and to find what they put where.
+windows_path() { echo "Z:${1//\//\\}"; }
+msiexec() { "$KAVLO_WINE" msiexec "$@" </dev/null >/dev/null 2>&1; }
+property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
+prefix_is_64bit() { grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; }
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+uninstall_key_x86='HKLM\Software\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
+entry_count() {  # how many Add/Remove Programs entries of Kavlo IP Finder there are, of either architecture
+  local key
+  for key in "$uninstall_key" "$uninstall_key_x86"; do
+    "$KAVLO_WINE" reg query "$key" /s 2>/dev/null
+  done | tr -d '\r' | grep -c 'DisplayName .*Kavlo IP Finder'
+}
+
+# Sets, for PACKAGE: pkg_name, pkg_code, pkg_x86 (true/false), pkg_entry (its Add/Remove Programs
+# key), pkg_dir (its folder, as a host path), pkg_exe_for_windows, and pkg_shortcuts (where Windows
+# puts its Start-menu shortcut, and where Wine's msi does: the installing user's Start menu).
+describe_package() {  # describe_package PACKAGE.msi
+  local program_files='Program Files' key=$uninstall_key
+  pkg_name=$(property "$1" ProductName)
+  pkg_code=$(property "$1" ProductCode)
+  pkg_x86=false
+  msiinfo suminfo "$1" | grep -q '^Template: Intel;' && pkg_x86=true
+  # A 32-bit package on 64-bit Windows lives in the x86 Program Files and under WOW6432Node.
+  if $pkg_x86 && prefix_is_64bit; then
+    program_files='Program Files (x86)' key=$uninstall_key_x86
+  fi
+  pkg_entry="$key\\$pkg_code"
+  pkg_dir="$WINEPREFIX/drive_c/$program_files/Kavlo IP Finder"
+  pkg_exe_for_windows="C:\\$program_files\\Kavlo IP Finder\\KavloIPFinder.exe"
+  pkg_shortcuts=("$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$pkg_name.lnk"
+                 "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$pkg_name.lnk")
+}
+shortcut_made() { test -f "${pkg_shortcuts[0]}" || test -f "${pkg_shortcuts[1]}"; }
+# The package's Add/Remove Programs entry, empty if there is none (reg prints its errors on stdout).
+entry() { local values; values=$("$KAVLO_WINE" reg query "$pkg_entry" 2>/dev/null) && tr -d '\r' <<<"$values"; }
+has_value() { entry | sed -nE "s/^ +$1 +REG_[A-Z_]+ +//p" | grep -qxF -- "$2"; }  # has_value NAME TEXT
