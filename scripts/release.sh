@@ -6,14 +6,14 @@
 #
 # Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, both exes are signed
 # before they are zipped and packed, and both MSIs after. Downloads are named under
-# KAVLO_RELEASE_URL (a placeholder by default).
+# KAVLO_RELEASE_URL, in which "$version" stands for the version (a placeholder by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 version=$(scripts/version TEXT)
 dist=${KAVLO_DIST:-dist}
-url=${KAVLO_RELEASE_URL:-https://releases.example.invalid/kavlo-ip-finder/$version}
+url=${KAVLO_RELEASE_URL:-'https://releases.example.invalid/kavlo-ip-finder/$version'}
 epoch=$(scripts/source-date)
 signed=OFF
 if [ -n "${KAVLO_SIGN_PFX:-}" ] && [ -n "${KAVLO_SIGN_PASSWORD+set}" ]; then

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Signs Windows files (exe, msi) in place with Authenticode: osslsigncode, SHA-256, the program's
-# name and URL, and the signing time fixed to the commit's, so that the same commit and key give
+# name and web page, and the signing time fixed to the commit's, so that the same commit and key give
 # the same signed bytes. The key: a PKCS#12 file in $KAVLO_SIGN_PFX, its password in
 # $KAVLO_SIGN_PASSWORD (read from a pipe, never from the command line).
 #   sign.sh FILE...
 set -euo pipefail
 : "${KAVLO_SIGN_PFX:?the PKCS#12 file to sign with}" "${KAVLO_SIGN_PASSWORD?its password}"
-url=${KAVLO_RELEASE_URL:-https://releases.example.invalid/kavlo-ip-finder/}
+url=$("$(dirname "$0")/version" PROJECT_URL)
 epoch=$("$(dirname "$0")/source-date")
 for file in "$@"; do
   rm -f "$file.signed"  # osslsigncode will not overwrite

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Writes the package managers' manifests for the release in DIST, with the SHA-256 of the files
 # they name: winget's three files (version, installer, defaultLocale) for the two MSIs, and a Scoop
-# manifest for the two portable zips. Downloads are named under BASE-URL.
-#   write-manifests.sh DIST BASE-URL
+# manifest for the two portable zips, which can follow later releases by itself. Downloads are
+# named under RELEASE-URL, in which "$version" stands for the version (1.03), so that later
+# releases' addresses can be made from it.
+#   write-manifests.sh DIST RELEASE-URL
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-dist=$1 base=${2%/}
+dist=$1 release_url=${2%/}
 define() { "$source_dir/scripts/version" "$@"; }
 text=$(define TEXT)
 version=$(define)
+base=${release_url//\$version/$text}
+project_url=$(define PROJECT_URL)
 publisher=$(define COMPANY_NAME)
 description="Decodes a twelve-digit user hash number into the IPv4 address and port it encodes."
 schema=1.9.0
@@ -29,6 +33,8 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
 {
   header installer
   printf 'InstallerType: wix\nScope: machine\nInstallModes:\n  - silent\n  - silentWithProgress\n'
+  # winget install --location hands the folder to this switch; the package's own is INSTALLDIR.
+  printf 'InstallerSwitches:\n  InstallLocation: INSTALLDIR="<INSTALLPATH>"\n'
   printf 'UpgradeBehavior: install\nInstallers:\n'
   # Two products, which 64-bit Windows can hold side by side: each has its own name and codes.
   for arch in x86 x64; do
@@ -47,35 +53,43 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
 
 {
   header defaultLocale
-  printf 'PackageLocale: en-US\nPublisher: %s\nPackageName: Kavlo IP Finder\nMoniker: kavlo-ip-finder\n' "$publisher"
-  printf 'License: Proprietary\nCopyright: %s\nShortDescription: %s\n' "$(define COPYRIGHT)" "$description"
+  printf 'PackageLocale: en-US\nPublisher: %s\nPackageName: Kavlo IP Finder\nPackageUrl: %s\n' "$publisher" \
+    "$project_url"
+  printf 'Moniker: kavlo-ip-finder\nLicense: Proprietary\nCopyright: %s\nShortDescription: %s\n' \
+    "$(define COPYRIGHT)" "$description"
   printf 'Tags:\n  - ip-address\n  - network\n  - decoder\n'
   footer defaultLocale
 } >"$winget/$id.locale.en-US.yaml"
 
+# Scoop, the portable zips. checkver finds a newer version on the web page; autoupdate makes that
+# version's addresses and takes their hashes from its release's SHA256SUMS.txt, as the main
+# buckets do.
 mkdir -p "$dist/scoop"
-cat >"$dist/scoop/kavlo-ip-finder.json" <<EOF
-{
-    "version": "$text",
-    "description": "$description",
-    "homepage": "$base",
+/usr/bin/python3 - "$dist" "$text" "$release_url" "$project_url" "$description" >"$dist/scoop/kavlo-ip-finder.json" <<'PY'
+import hashlib, json, pathlib, sys
+dist, version, release_url, project_url, description = sys.argv[1:]
+
+def zip_url(version, arch):
+    return f"{release_url.replace('$version', version)}/KavloIPFinder-{version}-{arch}.zip"
+
+def sha256(name):
+    return hashlib.sha256((pathlib.Path(dist) / name).read_bytes()).hexdigest()
+
+arches = {"64bit": "win64", "32bit": "win32"}
+manifest = {
+    "version": version,
+    "description": description,
+    "homepage": project_url,
     "license": "Proprietary",
-    "architecture": {
-        "64bit": {
-            "url": "$base/KavloIPFinder-$text-win64.zip",
-            "hash": "$(sha256 "KavloIPFinder-$text-win64.zip")"
-        },
-        "32bit": {
-            "url": "$base/KavloIPFinder-$text-win32.zip",
-            "hash": "$(sha256 "KavloIPFinder-$text-win32.zip")"
-        }
+    "architecture": {key: {"url": zip_url(version, arch), "hash": sha256(f"KavloIPFinder-{version}-{arch}.zip")}
+                     for key, arch in arches.items()},
+    "shortcuts": [["KavloIPFinder.exe", "Kavlo IP Finder"]],
+    "checkver": {"url": project_url, "regex": r"KavloIPFinder-([\d.]+)-win64\.zip"},
+    "autoupdate": {
+        "architecture": {key: {"url": zip_url("$version", arch)} for key, arch in arches.items()},
+        "hash": {"url": "$baseurl/SHA256SUMS.txt", "regex": r"$sha256\s+$basename"},
     },
-    "shortcuts": [
-        [
-            "KavloIPFinder.exe",
-            "Kavlo IP Finder"
-        ]
-    ]
 }
-EOF
+print(json.dumps(manifest, indent=4))
+PY
 echo "Wrote the winget manifests in $winget and $dist/scoop/kavlo-ip-finder.json"

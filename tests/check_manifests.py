@@ -5,6 +5,7 @@ manager requires, and names files in the release whose SHA-256 and product code 
 import hashlib
 import json
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -12,6 +13,8 @@ import yaml
 
 dist = pathlib.Path(sys.argv[1])
 problems = []
+scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts"
+project_url = subprocess.run([scripts / "version", "PROJECT_URL"], capture_output=True, text=True).stdout.strip()
 
 
 def expect(condition, text):
@@ -72,6 +75,9 @@ for entry in installer.get("Installers", []):
            and apps["UpgradeCode"] == package["UpgradeCode"] and apps["DisplayName"] == package["ProductName"],
            f"{msi}: AppsAndFeaturesEntries match the package ({apps['DisplayName']})")
 expect(architectures == {"x86", "x64"}, "winget offers the x86 and the x64 installer")
+expect(installer.get("InstallerSwitches", {}).get("InstallLocation") == 'INSTALLDIR="<INSTALLPATH>"',
+       "winget install --location names the package's folder property")
+expect(manifests.get("defaultLocale", {}).get("PackageUrl") == project_url, f"winget's PackageUrl is {project_url}")
 
 # Scoop: the portable zips by architecture, with their hashes and a shortcut.
 scoop = json.loads((dist / "scoop" / "kavlo-ip-finder.json").read_text(encoding="utf-8"))
@@ -82,5 +88,25 @@ for arch, entry in scoop.get("architecture", {}).items():
     archive = released_file(entry["url"])
     expect(entry["hash"] == sha256(archive), f"{archive}: the scoop hash is the file's ({arch})")
 expect(["KavloIPFinder.exe", "Kavlo IP Finder"] in scoop.get("shortcuts", []), "scoop makes a Start-menu shortcut")
+expect(scoop.get("homepage") == project_url, f"scoop's homepage is {project_url}")
+# Following new versions: checkver reads the version off a download's name; autoupdate's addresses,
+# made for this version, are this release's, and its regex finds each zip's hash in SHA256SUMS.txt
+# (Scoop's $sha256, $basename and $baseurl, substituted here as Scoop does).
+checkver = re.compile(scoop.get("checkver", {}).get("regex", "^$"))
+sums = (dist / "SHA256SUMS.txt").read_text(encoding="utf-8")
+autoupdate = scoop.get("autoupdate", {})
+newest = scoop.get("architecture", {}).get("64bit", {}).get("url", "").rsplit("/", 1)[-1]
+found = checkver.search(f'<a href="{newest}">')
+expect(bool(found) and found.group(1) == scoop.get("version") and scoop["checkver"]["url"] == project_url,
+       f"scoop's checkver reads {scoop.get('version')} off {newest} on {project_url}")
+for arch, entry in scoop.get("architecture", {}).items():
+    name = entry["url"].rsplit("/", 1)[-1]
+    url = autoupdate.get("architecture", {}).get(arch, {}).get("url", "")
+    expect(url.replace("$version", scoop["version"]) == entry["url"], f"scoop's autoupdate makes {name}'s address")
+    hash_url = autoupdate.get("hash", {}).get("url", "").replace("$baseurl", entry["url"].rsplit("/", 1)[0])
+    regex = autoupdate.get("hash", {}).get("regex", "").replace("$sha256", "([a-fA-F0-9]{64})")
+    found = re.search(regex.replace("$basename", re.escape(name)), sums, re.MULTILINE)
+    expect(hash_url == entry["url"].rsplit("/", 1)[0] + "/SHA256SUMS.txt" and bool(found)
+           and found.group(1) == entry["hash"], f"scoop's autoupdate takes {name}'s hash from SHA256SUMS.txt")
 
 sys.exit(1 if problems else 0)

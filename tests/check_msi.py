@@ -1,8 +1,12 @@
 """Checks Windows Installer packages as Windows would read them, without installing anything (no
 Wine): the platform Windows checks first, the 64-bit parts, the installer version the package asks
-for, and the File table's versions, against the program packed inside.
+for, the File table's versions against the program packed inside, the floor it refuses to install
+below, how it upgrades, the folder it installs into and what Add/Remove Programs shows; and, across
+the packages given, that no two with different programs inside share a product or package code.
     check_msi.py PACKAGE.msi...
 """
+import hashlib
+import itertools
 import pathlib
 import struct
 import subprocess
@@ -19,6 +23,15 @@ PLATFORM_OF_MACHINE = {0x14C: "Intel", 0x8664: "x64"}
 LEAST_INSTALLER = {"Intel": 100, "x64": 200}
 FLOOR_INSTALLER = 301
 COMPONENT_64BIT = 256
+# Below the program's floor the package refuses to install (XP SP3; for x64, XP x64 and Server 2003).
+FLOOR_CONDITION = {
+    "Intel": "Installed OR VersionNT > 501 OR (VersionNT = 501 AND ServicePackLevel >= 3)",
+    "x64": "Installed OR VersionNT64 >= 502",
+}
+# MigrateFeatures with an inclusive VersionMax: another build of the same version replaces the
+# installed one. Only detecting a newer version, which the launch condition then refuses.
+UPGRADE_SAME_VERSION = 1 | 0x200
+DETECT_NEWER = 2
 
 
 def expect(condition, text):
@@ -61,6 +74,7 @@ def check(msi):
     with tempfile.TemporaryDirectory() as unpacked:
         run("msiextract", "-C", unpacked, str(msi))
         exes = {path.name: path for path in pathlib.Path(unpacked).rglob("*.exe")}
+        contents = {exe: path.read_bytes() for exe, path in exes.items()}
         expect(bool(exes), f"{name}: holds a program")
         machines = {exe: pe_machine(path) for exe, path in exes.items()}
         versions = {exe: run(str(scripts / "pe-version"), str(path)).split() for exe, path in exes.items()}
@@ -97,7 +111,53 @@ def check(msi):
     hashed = [row["File_"] for row in table(msi, "MsiFileHash")]
     expect(not hashed, f"{name}: no versioned file has a hash row ({hashed})")
 
+    conditions = {row["Condition"]: row["Description"] for row in table(msi, "LaunchCondition")}
+    floor = FLOOR_CONDITION.get(platform, "")
+    expect("Windows" in conditions.get(floor, ""), f"{name}: refuses a Windows below the floor: "
+           f"'{floor}' with the message '{conditions.get(floor)}'")
+    expect("newer version" in conditions.get("NOT WIX_DOWNGRADE_DETECTED", ""), f"{name}: refuses a downgrade")
+    properties = {row["Property"]: row["Value"] for row in table(msi, "Property")}
+    upgrades = {(row["VersionMin"], row["VersionMax"], int(row["Attributes"])): row["ActionProperty"]
+                for row in table(msi, "Upgrade")}
+    version = properties.get("ProductVersion")
+    expect(upgrades == {("", version, UPGRADE_SAME_VERSION): "WIX_UPGRADE_DETECTED",
+                        (version, "", DETECT_NEWER): "WIX_DOWNGRADE_DETECTED"},
+           f"{name}: replaces any older build and another build of {version}, detects a newer one ({upgrades})")
 
-for path in sys.argv[1:]:
-    check(pathlib.Path(path))
+    url = run(str(scripts / "version"), "PROJECT_URL").strip()
+    expect(properties.get("ARPHELPLINK") == properties.get("ARPURLINFOABOUT") == url,
+           f"{name}: Add/Remove Programs links to {url}")
+    # Where the program goes: a given INSTALLDIR, else a given TARGETDIR, else the remembered folder,
+    # all decided before CostFinalize resolves the folders, whatever UI level runs.
+    actions = {row["Action"]: (row["Type"], row["Source"], row["Target"]) for row in table(msi, "CustomAction")}
+    folder_actions = {
+        "FolderFromTargetDir": ("TARGETDIR AND NOT INSTALLDIR", ("51", "INSTALLDIR", "[TARGETDIR]")),
+        "RememberedFolder": ("REMEMBERED_INSTALLDIR AND NOT INSTALLDIR", ("51", "INSTALLDIR", "[REMEMBERED_INSTALLDIR]")),
+    }
+    sequences = {}
+    for sequence in ("InstallUISequence", "InstallExecuteSequence"):
+        steps = {row["Action"]: (int(row["Sequence"]), row["Condition"]) for row in table(msi, sequence)}
+        sequences[sequence] = steps
+        order = [steps.get(action, (0,))[0] for action in ("AppSearch", *folder_actions, "CostFinalize")]
+        found = {action: (steps.get(action, (0, None))[1], actions.get(action)) for action in folder_actions}
+        expect(0 not in order and order == sorted(order) and found == folder_actions,
+               f"{name}: {sequence} takes the folder from TARGETDIR, else the remembered one, after AppSearch and "
+               f"before CostFinalize ({found}, at {order})")
+    execute = sequences["InstallExecuteSequence"]
+    expect(actions.get("InstallLocation") == ("51", "ARPINSTALLLOCATION", "[INSTALLDIR]") and
+           execute.get("InstallLocation", (0,))[0] > execute["CostFinalize"][0],
+           f"{name}: Add/Remove Programs shows the folder it resolved")
+    expect("INSTALLDIR" in properties.get("SecureCustomProperties", "").split(";"),
+           f"{name}: an elevated install receives INSTALLDIR")
+    packed = hashlib.sha256(b"".join(sorted(contents.values()))).hexdigest()
+    return name, properties.get("ProductCode"), info.get("Revision number (UUID)"), packed
+
+
+# The installer takes a package code as one exact package and a product code as one product; a
+# build with other contents (a signed exe, say) that shares either is taken for the other.
+identities = [check(pathlib.Path(path)) for path in sys.argv[1:]]
+for first, second in itertools.combinations(identities, 2):
+    if first[3] != second[3]:
+        expect(first[1] != second[1] and first[2] != second[2],
+               f"{first[0]} and {second[0]}, with different programs, have different product and package codes")
 sys.exit(1 if problems else 0)

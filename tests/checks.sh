@@ -54,3 +54,12 @@ expect_exit() {  # expect_exit DESCRIPTION "CODE..." COMMAND...
   failures=$((failures + 1))
   return 1
 }
+
+# A throwaway self-signed code-signing certificate in DIR (key.pem, cert.pem, and test.pfx with the
+# password "test"), valid from 2020 on, so that it covers the commit time signatures carry.
+make_test_certificate() {  # make_test_certificate DIR
+  TZ=UTC faketime '2020-01-01 00:00:00' openssl req -x509 -newkey rsa:2048 -nodes -days 36500 \
+    -subj "/CN=Kavlo IP Finder test signing" -addext extendedKeyUsage=codeSigning \
+    -addext keyUsage=critical,digitalSignature -keyout "$1/key.pem" -out "$1/cert.pem" 2>/dev/null
+  openssl pkcs12 -export -inkey "$1/key.pem" -in "$1/cert.pem" -passout pass:test -out "$1/test.pfx"
+}

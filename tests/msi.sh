@@ -14,18 +14,21 @@ entry_count() {  # how many Add/Remove Programs entries of Kavlo IP Finder there
 }
 
 # Sets, for PACKAGE: pkg_name, pkg_code, pkg_x86 (true/false), pkg_entry (its Add/Remove Programs
-# key), pkg_dir (its folder, as a host path), pkg_exe_for_windows, and pkg_shortcuts (where Windows
-# puts its Start-menu shortcut, and where Wine's msi does: the installing user's Start menu).
+# key), pkg_dir (its default folder, as a host path) and pkg_dir_for_windows, pkg_exe_for_windows,
+# pkg_remembered (the key where it writes down its folder), and pkg_shortcuts (where Windows puts its
+# Start-menu shortcut, and where Wine's msi does: the installing user's Start menu).
 describe_package() {  # describe_package PACKAGE.msi
-  local program_files='Program Files' key=$uninstall_key
+  local program_files='Program Files' key=$uninstall_key software='HKLM\Software'
   pkg_name=$(property "$1" ProductName)
   pkg_code=$(property "$1" ProductCode)
   pkg_x86=false
   msiinfo suminfo "$1" | grep -q '^Template: Intel;' && pkg_x86=true
   # A 32-bit package on 64-bit Windows lives in the x86 Program Files and under WOW6432Node.
   if $pkg_x86 && prefix_is_64bit; then
-    program_files='Program Files (x86)' key=$uninstall_key_x86
+    program_files='Program Files (x86)' key=$uninstall_key_x86 software='HKLM\Software\WOW6432Node'
   fi
+  pkg_remembered="$software\\Kavlo\\IP Finder"
+  pkg_dir_for_windows="C:\\$program_files\\Kavlo IP Finder"
   pkg_entry="$key\\$pkg_code"
   pkg_dir="$WINEPREFIX/drive_c/$program_files/Kavlo IP Finder"
   pkg_exe_for_windows="C:\\$program_files\\Kavlo IP Finder\\KavloIPFinder.exe"
@@ -33,6 +36,8 @@ describe_package() {  # describe_package PACKAGE.msi
                  "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$pkg_name.lnk")
 }
 shortcut_made() { test -f "${pkg_shortcuts[0]}" || test -f "${pkg_shortcuts[1]}"; }
-# The package's Add/Remove Programs entry, empty if there is none (reg prints its errors on stdout).
-entry() { local values; values=$("$KAVLO_WINE" reg query "$pkg_entry" 2>/dev/null) && tr -d '\r' <<<"$values"; }
+shortcut_starts() { grep -aqF "$1" "${pkg_shortcuts[@]}" 2>/dev/null; }  # shortcut_starts WINDOWS-PATH
+# A registry key's values, empty if there is no such key (reg prints its errors on stdout).
+key() { local values; values=$("$KAVLO_WINE" reg query "$1" 2>/dev/null) && tr -d '\r' <<<"$values"; }
+entry() { key "$pkg_entry"; }  # the package's Add/Remove Programs entry
 has_value() { entry | sed -nE "s/^ +$1 +REG_[A-Z_]+ +//p" | grep -qxF -- "$2"; }  # has_value NAME TEXT
