@@ -1,14 +1,17 @@
-# Checks a shipped executable: its size; its header (machine, PE32 or PE32+, a GUI program,
-# large-address-aware, no link time stamp, the OS and subsystem versions); each imported function
+# Checks a shipped executable: its size; its header (machine, PE32 or PE32+, a GUI or console
+# program, large-address-aware, no link time stamp, the OS and subsystem versions); each imported function
 # against the list of the first Windows that exports it; and its hardening, printed as a table: dynamic base with relocations, NX, NO_SEH (32-bit) or high-entropy ASLR (64-bit), TS-aware,
 # stack protector (code that reads the guard whose address the link map gives), no section both writable
 # and executable, and, with -DSIGNED=ON, an Authenticode signature.
 #   cmake -DEXE=KavloIPFinder.exe -DOBJDUMP=i686-w64-mingw32-objdump -DMACHINE=i386 -DFLOOR=5.1 -DMAX_BYTES=36864
-#         -DIMPORTS=windows_imports.txt [-DMAP=KavloIPFinder.exe.map] [-DSIGNED=ON] [-DQUIET=ON]
+#         -DIMPORTS=windows_imports.txt [-DMAP=KavloIPFinder.exe.map] [-DSUBSYSTEM=2|3] [-DSIGNED=ON] [-DQUIET=ON]
 #         -P check_exe.cmake
 # (each build writes check_exe.sh, which passes its own settings)
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(name ${EXE} NAME)
+if(NOT SUBSYSTEM)
+    set(SUBSYSTEM 2)  # a window; 3 is the console
+endif()
 set(problems "")
 macro(report text)
     if(NOT QUIET)
@@ -60,8 +63,9 @@ macro(require text)
     endif()
 endmacro()
 
-# The header: the build's machine (PE32 for i386, PE32+ for amd64), a GUI program that may use
-# all of its address space, and no time stamp (one would make every build differ).
+# The header: the build's machine (PE32 for i386, PE32+ for amd64), a GUI or console program that
+# may use all of its address space, and no time stamp (one would make every build differ). A window
+# needs USER32.
 set(expected_machine 0x14c)
 set(expected_magic 0x10b)
 if(MACHINE STREQUAL "amd64")
@@ -72,10 +76,10 @@ math(EXPR large_address_aware "${characteristics} & 0x20")
 string(FIND "${headers}" "DLL Name: USER32.dll" user32)
 require("not a program for ${MACHINE} (machine ${machine})" machine EQUAL expected_machine)
 require("not a PE32 or PE32+ for ${MACHINE} (magic ${magic})" magic EQUAL expected_magic)
-require("not a Windows GUI program (subsystem ${subsystem})" subsystem EQUAL 2)
+require("not subsystem ${SUBSYSTEM} but ${subsystem}" subsystem EQUAL SUBSYSTEM)
 require("not large-address-aware" large_address_aware)
 require("a link time stamp (${time_stamp}): every build would differ" time_stamp EQUAL 0)
-require("USER32 is not imported" user32 GREATER -1)
+require("USER32 is not imported" user32 GREATER -1 OR NOT SUBSYSTEM EQUAL 2)
 report("  header: machine ${machine} (${MACHINE}), subsystem ${subsystem}, time stamp ${time_stamp}")
 
 foreach(field OSystem Subsystem)

@@ -53,6 +53,37 @@ using OutputText = FixedText<23>;
 // True for exactly 0-9, A-F and a-f, compared by code-unit value.
 [[nodiscard]] bool isHexDigit(char16_t unit) noexcept;
 
+// A hash is twelve hex digits.
+inline constexpr std::size_t kHashLength = 12;
+
+// A decoded hash: the address's octets in display order ("a.b.c.d" is {a, b, c, d}) and the port.
+struct Address {
+    std::array<std::uint8_t, 4> octets;
+    std::uint16_t port;
+    friend constexpr bool operator==(const Address&, const Address&) = default;
+};
+
+enum class HashVerdict { Address, WrongLength, NotHex };
+
+// Reads `hash` as the Calculate button does, unit by unit: any length but twelve is WrongLength;
+// otherwise a unit that is not a hex digit makes it NotHex; otherwise `address` gets the fields
+// (the hash's first pair is the address's last octet, its last four digits are the port) and the
+// verdict is Address. `address` is only written for Address. For UTF-16 code units (char16_t), as
+// the window has them, and for bytes (char), where any byte above 0x7F is not a hex digit.
+// Never throws and never allocates.
+template <typename Unit>
+[[nodiscard]] HashVerdict decodeHash(std::basic_string_view<Unit> hash, Address& address) noexcept;
+
+// "255.255.255.255:65535": the longest address text.
+inline constexpr std::size_t kLongestAddressText = 21;
+// Room writeAddress needs past `out`: it copies each octet whole, spare units and all.
+inline constexpr std::size_t kAddressTextRoom = kLongestAddressText + 2;
+
+// Writes "a.b.c.d:port", decimal without leading zeros, from `out` on, and returns its end. Needs
+// kAddressTextRoom units of room; what lies past the end it returns is undefined.
+template <typename Unit>
+Unit* writeAddress(const Address& address, Unit* out) noexcept;
+
 // Empty for an empty slot, otherwise the decimal form: no leading zeros, '-' only when negative.
 [[nodiscard]] SlotText slotText(const Slot& slot) noexcept;
 

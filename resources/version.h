@@ -12,6 +12,10 @@
 #define KAVLO_FILE_DESCRIPTION "Kavlo IP Finder EXE"
 #define KAVLO_INTERNAL_NAME "KavloIPFinder"
 #define KAVLO_EXE_NAME "KavloIPFinder.exe"
+// The command-line program's.
+#define KAVLO_CLI_FILE_DESCRIPTION "Kavlo IP Finder command line"
+#define KAVLO_CLI_INTERNAL_NAME "kavlo-ipfinder"
+#define KAVLO_CLI_EXE_NAME "kavlo-ipfinder.exe"
 #define KAVLO_COMPANY_NAME "Kavlo"
 #define KAVLO_COPYRIGHT "Copyright © 2026 Kavlo"
 // The program's web page, which Add/Remove Programs, the signatures and the package managers name.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and prints the performance figures: the decoder beside a typical implementation
-# (native, optimised), then start-up time and memory of the program beside a minimal window of the
+# (native, optimised), the command-line program's speed beside cat, iostream and Python, then
+# start-up time and memory of the program beside a minimal window of the
 # same architecture (Wine), for each Windows build this host runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,8 @@ for preset in "${presets[@]}"; do
 done
 echo "== decoder, ns per Calculate press"
 build/native/decoder_bench --benchmark_min_time=0.5 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+echo
+bench/cli_bench.sh build/native
 for preset in "${presets[@]:1}"; do
   echo
   echo "== start-up and memory under Wine: $preset ($(scripts/wine-loader "build/$preset/KavloIPFinder.exe" | cut -d' ' -f2))"

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Builds KavloIPFinder.exe twice, from copies of the source tree in two folders of different names,
-# and checks that both builds, and the given one, are byte for byte the same.
-#   check_reproducible.sh TOOLCHAIN-FILE [REFERENCE.exe]
-# The copies are made in a scratch folder beside the reference exe (else under $TMPDIR), from the
-# files git tracks or, outside a git checkout, from the tree without its build folders.
+# Builds the shipped exes twice, from copies of the source tree in two folders of different names,
+# and checks that both builds, and the given ones, are byte for byte the same.
+#   check_reproducible.sh TOOLCHAIN-FILE [REFERENCE.exe...]
+# The exes are the ones given (by file name: KavloIPFinder.exe, kavlo-ipfinder.exe), or
+# KavloIPFinder.exe. The copies are made in a scratch folder beside the first reference exe (else
+# under $TMPDIR), from the files git tracks or, outside a git checkout, from the tree without its
+# build folders.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-toolchain=$1 reference=${2:-}
+toolchain=$1
+shift
+references=("$@")
+names=(KavloIPFinder.exe)
+[ $# -gt 0 ] && names=("${references[@]##*/}")
 
 scratch_parent=${TMPDIR:-/tmp}
-[ -n "$reference" ] && scratch_parent=$(cd "$(dirname "$reference")" && pwd)
+[ $# -gt 0 ] && scratch_parent=$(cd "$(dirname "${references[0]}")" && pwd)
 root=$(mktemp -d "$scratch_parent/reproducible.XXXXXX")
 trap 'rm -rf "$root"' EXIT
 
@@ -27,9 +33,12 @@ for name in first second-copy; do
   mkdir -p "$root/$name"
   copy_sources "$root/$name"
   cmake -S "$root/$name" -B "$root/$name/out" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$root/$name/out" --target KavloIPFinder -j2 >/dev/null
+  cmake --build "$root/$name/out" -j2 --target "${names[@]%.exe}" >/dev/null
 done
-sha256sum "$root"/*/out/KavloIPFinder.exe ${reference:+"$reference"} | sed "s|$root/||"
-cmp "$root/first/out/KavloIPFinder.exe" "$root/second-copy/out/KavloIPFinder.exe"
-[ -z "$reference" ] || cmp "$root/first/out/KavloIPFinder.exe" "$reference"
+for i in "${!names[@]}"; do
+  exe=${names[$i]} reference=${references[$i]:-}
+  sha256sum "$root"/*/out/"$exe" ${reference:+"$reference"} | sed "s|$root/||"
+  cmp "$root/first/out/$exe" "$root/second-copy/out/$exe"
+  [ -z "$reference" ] || cmp "$root/first/out/$exe" "$reference"
+done
 echo "reproducible: identical"

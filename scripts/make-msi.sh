@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Packs KavloIPFinder.exe into a Windows Installer package (packaging/KavloIPFinder.wxs, built by
-# wixl), for the exe's architecture. The same inputs give the same bytes: file dates and wixl's
+# Packs KavloIPFinder.exe and the kavlo-ipfinder.exe beside it into a Windows Installer package
+# (packaging/KavloIPFinder.wxs, built by wixl), for the exes' architecture. The same inputs give the same bytes: file dates and wixl's
 # clock are the commit's, and the product and package codes are name-based UUIDs of the package's
 # own content, so that any other content (another exe, a signed one, another .wxs or definition)
 # gets other codes.
@@ -8,6 +8,7 @@
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 exe=$1 out=$2
+command_line="$(dirname "$exe")/kavlo-ipfinder.exe"
 define() { "$source_dir/scripts/version" "$@"; }
 version=${3:-$(define)}
 
@@ -25,14 +26,14 @@ else
   floor_message="$name needs Windows XP with Service Pack 3, or a later Windows."
 fi
 upgrade_code=$(define "UPGRADE_CODE_${arch^^}")
-read -r file_version file_language < <("$source_dir/scripts/pe-version" "$exe")
 epoch=$("$source_dir/scripts/source-date")
 clock=$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$exe" "$stage/KavloIPFinder.exe"
-touch -d "@$epoch" "$stage/KavloIPFinder.exe"
+cp "$command_line" "$stage/kavlo-ipfinder.exe"
+touch -d "@$epoch" "$stage"/*.exe
 
 # pack PRODUCT-CODE PACKAGE-CODE: builds $stage/package.msi
 pack() {
@@ -40,18 +41,23 @@ pack() {
   # wixl finds the files from the folder it runs in.
   (cd "$stage" && TZ=UTC faketime "$clock" wixl -a "$arch" -D "Version=$version" -D "ProductCode=$1" \
      -D "UpgradeCode=$upgrade_code" -D "ProductName=$name" -D "ProgramFiles=$program_files" -D "Win64=$win64" \
-     -D "ProjectUrl=$(define PROJECT_URL)" -D Exe=KavloIPFinder.exe -o package.msi "$source_dir/packaging/KavloIPFinder.wxs")
+     -D "ProjectUrl=$(define PROJECT_URL)" -D Exe=KavloIPFinder.exe -D CommandLine=kavlo-ipfinder.exe \
+     -o package.msi "$source_dir/packaging/KavloIPFinder.wxs")
   local secure
   secure=$(msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
 
   # What wixl leaves out or gets wrong, added to the package it wrote (wixl knows no SetProperty,
   # Condition or AllowSameVersionUpgrades, and misplaces custom actions in the sequences):
-  local mends=(
-    # The File table's Version and Language, which WiX fills from the file's version record and
-    # wixl leaves empty: the installer's file-versioning rules read them. A versioned file has no
-    # hash (MsiFileHash is for unversioned files only).
-    "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$file_language' WHERE \`File\` = 'KavloIPFinderExe'"
-    "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = 'KavloIPFinderExe'"
+  local mends=() file file_version file_language
+  # The File table's Version and Language, which WiX fills from the file's version record and
+  # wixl leaves empty: the installer's file-versioning rules read them. A versioned file has no
+  # hash (MsiFileHash is for unversioned files only).
+  for file in KavloIPFinderExe:KavloIPFinder.exe KavloIPFinderCommandLine:kavlo-ipfinder.exe; do
+    read -r file_version file_language < <("$source_dir/scripts/pe-version" "$stage/${file#*:}")
+    mends+=("UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$file_language' WHERE \`File\` = '${file%%:*}'"
+            "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '${file%%:*}'")
+  done
+  mends+=(
     # Another build of the same version replaces the installed one (VersionMax inclusive, 0x200);
     # as each build has its own product code, two builds never meet as one product.
     # (Attributes is part of the key, so the row is made again.)
@@ -73,6 +79,13 @@ pack() {
     "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallLocation', 1001)"
     # No install below the floor, with a message that says what is needed.
     "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('$floor', '$floor_message')"
+    # The command-line program's folder at the end of the system PATH while it is installed ("=-*":
+    # set on install, removed on uninstall, the system's; "[~];" appends), as WiX's Environment
+    # element writes it, and the actions that do it.
+    "CREATE TABLE \`Environment\` (\`Environment\` CHAR(72) NOT NULL, \`Name\` CHAR(255) NOT NULL LOCALIZABLE, \`Value\` CHAR(255) LOCALIZABLE, \`Component_\` CHAR(72) NOT NULL PRIMARY KEY \`Environment\`)"
+    "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`) VALUES ('CommandLineOnPath', '=-*PATH', '[~];[INSTALLDIR]', 'CommandLine')"
+    "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveEnvironmentStrings', 3300)"
+    "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteEnvironmentStrings', 5200)"
   )
   local query queries=()
   for query in "${mends[@]}"; do queries+=(-q "$query"); done

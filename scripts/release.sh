@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds the release in dist/ (or $KAVLO_DIST): for win32 and win64 each, a portable zip (program,
-# read-me, SHA-256 sums) and an MSI; the winget and Scoop manifests; and SHA256SUMS.txt. Each program
+# Builds the release in dist/ (or $KAVLO_DIST): for win32 and win64 each, a portable zip (the
+# program, the command-line program, read-me, SHA-256 sums) and an MSI; the winget and Scoop manifests; and SHA256SUMS.txt. Each program
 # is the reproducible build: two builds from copies of the sources in other folders are checked to be
 # identical to it first. The same commit gives the same bytes, whatever the machine's time zone.
 #
-# Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, both exes are signed
+# Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, the exes are signed
 # before they are zipped and packed, and both MSIs after. Downloads are named under
 # KAVLO_RELEASE_URL, in which "$version" stands for the version (a placeholder by default).
 set -euo pipefail
@@ -33,17 +33,22 @@ for arch in win32 win64; do
   [ "$arch" = win64 ] && preset=windows-x64 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
   build=build/$preset
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target KavloIPFinder >/dev/null
-  scripts/check_reproducible.sh "$toolchain" "$build/KavloIPFinder.exe"
+  cmake --build --preset "$preset" --target KavloIPFinder kavlo-ipfinder >/dev/null
+  exes=(KavloIPFinder.exe kavlo-ipfinder.exe)
+  scripts/check_reproducible.sh "$toolchain" "${exes[@]/#/$build/}"
 
   files="$stage/$arch"
   mkdir -p "$files"
-  cp "$build/KavloIPFinder.exe" "$files/KavloIPFinder.exe"
-  [ "$signed" = ON ] && scripts/sign.sh "$files/KavloIPFinder.exe"
-  "$build/check_exe.sh" "$files/KavloIPFinder.exe" "$build/KavloIPFinder.exe.map" -DSIGNED=$signed 2>&1 |
-    sed -n '/bytes (/p; /hardening:/,$p' | sed 's/^-- //'
+  for exe in "${exes[@]}"; do
+    cp "$build/$exe" "$files/$exe"
+    [ "$signed" = ON ] && scripts/sign.sh "$files/$exe"
+    subsystem=2
+    [ "$exe" = kavlo-ipfinder.exe ] && subsystem=3
+    "$build/check_exe.sh" "$files/$exe" "$build/$exe.map" -DSIGNED=$signed -DSUBSYSTEM=$subsystem 2>&1 |
+      sed -n '/bytes (/p; /hardening:/,$p' | sed 's/^-- //'
+  done
   sed 's/$/\r/' docs/README-windows.txt >"$files/README.txt"  # Windows line ends
-  (cd "$files" && sha256sum KavloIPFinder.exe README.txt | sed 's/$/\r/' >SHA256SUMS.txt)
+  (cd "$files" && sha256sum "${exes[@]}" README.txt | sed 's/$/\r/' >SHA256SUMS.txt)
 
   # Same files, same modes, same times, same order: the same zip for the same commit. zip stores
   # local time, so it is told that local time is UTC.
@@ -51,7 +56,7 @@ for arch in win32 win64; do
   touch -d "@$epoch" "$files"/*
   zip_name="KavloIPFinder-$version-$arch.zip"
   rm -f "$dist/$zip_name"
-  (cd "$files" && TZ=UTC zip -X -q "$dist/$zip_name" KavloIPFinder.exe README.txt SHA256SUMS.txt)
+  (cd "$files" && TZ=UTC zip -X -q "$dist/$zip_name" "${exes[@]}" README.txt SHA256SUMS.txt)
 
   msi_name="KavloIPFinder-$version-$arch.msi"
   scripts/make-msi.sh "$files/KavloIPFinder.exe" "$dist/$msi_name" >/dev/null

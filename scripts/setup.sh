@@ -4,7 +4,8 @@
 # cppcheck, MinGW-w64 for i686 and x86-64, Wine with its 32-bit and 64-bit parts, Xvfb, and a few
 # small tools the scripts use (Wine's own fonts, ImageMagick for screenshots; for the release zip,
 # wixl and msitools for the MSIs, osslsigncode and openssl for signing, faketime and uuidgen for
-# reproducible packages, and Python's YAML reader for checking the package manifests).
+# reproducible packages, Python's YAML reader for checking the package manifests, and GNU time for
+# the benchmarks' memory figures).
 # The 32-bit part of Wine is installed everywhere, even where the kernel cannot run it:
 # scripts/wine-loader finds out.
 set -euo pipefail
@@ -25,7 +26,7 @@ fi
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb imagemagick zip unzip
-          wixl msitools osslsigncode openssl faketime uuid-runtime python3 python3-yaml)
+          wixl msitools osslsigncode openssl faketime uuid-runtime python3 python3-yaml time)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -35,7 +35,7 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
   printf 'InstallerType: wix\nScope: machine\nInstallModes:\n  - silent\n  - silentWithProgress\n'
   # winget install --location hands the folder to this switch; the package's own is INSTALLDIR.
   printf 'InstallerSwitches:\n  InstallLocation: INSTALLDIR="<INSTALLPATH>"\n'
-  printf 'UpgradeBehavior: install\nInstallers:\n'
+  printf 'Commands:\n  - kavlo-ipfinder\nUpgradeBehavior: install\nInstallers:\n'
   # Two products, which 64-bit Windows can hold side by side: each has its own name and codes.
   for arch in x86 x64; do
     msi="KavloIPFinder-$text-win32.msi"
@@ -83,6 +83,7 @@ manifest = {
     "license": "Proprietary",
     "architecture": {key: {"url": zip_url(version, arch), "hash": sha256(f"KavloIPFinder-{version}-{arch}.zip")}
                      for key, arch in arches.items()},
+    "bin": "kavlo-ipfinder.exe",
     "shortcuts": [["KavloIPFinder.exe", "Kavlo IP Finder"]],
     "checkver": {"url": project_url, "regex": r"KavloIPFinder-([\d.]+)-win64\.zip"},
     "autoupdate": {

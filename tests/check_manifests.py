@@ -75,6 +75,7 @@ for entry in installer.get("Installers", []):
            and apps["UpgradeCode"] == package["UpgradeCode"] and apps["DisplayName"] == package["ProductName"],
            f"{msi}: AppsAndFeaturesEntries match the package ({apps['DisplayName']})")
 expect(architectures == {"x86", "x64"}, "winget offers the x86 and the x64 installer")
+expect(installer.get("Commands") == ["kavlo-ipfinder"], "winget names the command-line program")
 expect(installer.get("InstallerSwitches", {}).get("InstallLocation") == 'INSTALLDIR="<INSTALLPATH>"',
        "winget install --location names the package's folder property")
 expect(manifests.get("defaultLocale", {}).get("PackageUrl") == project_url, f"winget's PackageUrl is {project_url}")
@@ -88,6 +89,7 @@ for arch, entry in scoop.get("architecture", {}).items():
     archive = released_file(entry["url"])
     expect(entry["hash"] == sha256(archive), f"{archive}: the scoop hash is the file's ({arch})")
 expect(["KavloIPFinder.exe", "Kavlo IP Finder"] in scoop.get("shortcuts", []), "scoop makes a Start-menu shortcut")
+expect(scoop.get("bin") == "kavlo-ipfinder.exe", "scoop puts the command-line program on the PATH")
 expect(scoop.get("homepage") == project_url, f"scoop's homepage is {project_url}")
 # Following new versions: checkver reads the version off a download's name; autoupdate's addresses,
 # made for this version, are this release's, and its regex finds each zip's hash in SHA256SUMS.txt

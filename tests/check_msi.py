@@ -149,6 +149,13 @@ def check(msi):
            f"{name}: Add/Remove Programs shows the folder it resolved")
     expect("INSTALLDIR" in properties.get("SecureCustomProperties", "").split(";"),
            f"{name}: an elevated install receives INSTALLDIR")
+    # The command-line program's folder goes at the end of the system PATH, and away with it.
+    environment = [(row["Name"], row["Value"], row["Component_"]) for row in table(msi, "Environment")]
+    files = {row["FileName"].split("|")[-1]: row["Component_"] for row in table(msi, "File")}
+    expect(environment == [("=-*PATH", "[~];[INSTALLDIR]", files.get("kavlo-ipfinder.exe"))] and
+           execute.get("WriteEnvironmentStrings", (0,))[0] > execute["InstallFiles"][0] and
+           0 < execute.get("RemoveEnvironmentStrings", (0,))[0] < execute["InstallFiles"][0],
+           f"{name}: kavlo-ipfinder.exe's folder is on the system PATH while it is installed ({environment})")
     packed = hashlib.sha256(b"".join(sorted(contents.values()))).hexdigest()
     return name, properties.get("ProductCode"), info.get("Revision number (UUID)"), packed
 

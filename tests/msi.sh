@@ -41,3 +41,6 @@ shortcut_starts() { grep -aqF "$1" "${pkg_shortcuts[@]}" 2>/dev/null; }  # short
 key() { local values; values=$("$KAVLO_WINE" reg query "$1" 2>/dev/null) && tr -d '\r' <<<"$values"; }
 entry() { key "$pkg_entry"; }  # the package's Add/Remove Programs entry
 has_value() { entry | sed -nE "s/^ +$1 +REG_[A-Z_]+ +//p" | grep -qxF -- "$2"; }  # has_value NAME TEXT
+# The system PATH (the installer adds the command-line program's folder to it).
+system_path() { key 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' | sed -nE 's/^ +PATH +REG_[A-Z_]+ +//p'; }
+on_path() { system_path | tr ';' '\n' | grep -qixF -- "$1"; }  # on_path WINDOWS-FOLDER

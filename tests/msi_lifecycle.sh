@@ -29,6 +29,7 @@ nothing_left() {  # nothing_left FOLDER CODE
   check "no file or folder is left" test ! -e "$1"
   check "no shortcut is left" not shortcut_made
   check "no remembered folder is left" test -z "$(key "$pkg_remembered")"
+  check "nothing of it is left on the PATH" not eval 'system_path | grep -qi Kavlo'
   check "no cached icon is left" test ! -e "$WINEPREFIX/drive_c/windows/Installer/$2"
 }
 # A package from an earlier, failed run would make everything below meaningless.
@@ -43,6 +44,8 @@ fi
 
 expect_exit "quiet install of $pkg_name" "0 3010" install "$msi" || stop "the package did not install"
 check "the program is in its folder" cmp -s "$installed" "$exe"
+check "  and the command-line program" cmp -s "$pkg_dir/kavlo-ipfinder.exe" "$(dirname "$exe")/kavlo-ipfinder.exe"
+check "  which is on the system PATH" on_path "$pkg_dir_for_windows\\"
 check "a Start-menu shortcut '$pkg_name'" shortcut_made
 check "an Add/Remove Programs entry $pkg_code" has_value DisplayName "$pkg_name"
 check "  with DisplayVersion 1.3.0.0" has_value DisplayVersion 1.3.0.0
@@ -69,7 +72,7 @@ esac
 
 # A tester installs a release build over a test build of the same version.
 mkdir "$work/signed"
-cp "$exe" "$work/signed/KavloIPFinder.exe"
+cp "$exe" "$(dirname "$exe")/kavlo-ipfinder.exe" "$work/signed/"
 make_test_certificate "$work"
 KAVLO_SIGN_PFX="$work/test.pfx" KAVLO_SIGN_PASSWORD=test "$scripts/sign.sh" "$work/signed/KavloIPFinder.exe"
 "$scripts/make-msi.sh" "$work/signed/KavloIPFinder.exe" "$work/signed.msi" >/dev/null
@@ -110,6 +113,7 @@ for property in TARGETDIR INSTALLDIR; do
   check "  and nothing in Program Files" test ! -e "$pkg_dir"
   check "  the shortcut starts it there" shortcut_starts "$chosen\\KavloIPFinder.exe"
   check "  Add/Remove Programs has the folder as InstallLocation" has_value InstallLocation "$chosen\\"
+  check "  and the PATH has it" on_path "$chosen\\"
   expect_exit "  an upgrade to 1.3.1.0" "0 3010" install "$work/newer.msi" || stop "the upgrade did not install"
   describe_package "$work/newer.msi"
   check "  stays in that folder" test -f "$chosen_dir/KavloIPFinder.exe" -a ! -e "$pkg_dir"

@@ -15,6 +15,8 @@ installed_whole() {
   cmp -s "$pkg_dir/KavloIPFinder.exe" "$(dirname "$1")/KavloIPFinder.exe" && has_value DisplayName "$pkg_name" &&
     shortcut_made
 }
+# Whether FOLDER is the one Kavlo IP Finder folder on the system PATH.
+only_on_path() { on_path "$1" && test "$(system_path | grep -o Kavlo | wc -l)" = 1; }
 # Whether nothing of PACKAGE is left.
 gone() {
   describe_package "$1"
@@ -34,6 +36,7 @@ check "  the 64-bit one whole, as '$(property "$win64" ProductName)'" installed_
 expect_exit "the 32-bit package uninstalls" "0 3010" msiexec /x "$(windows_path "$win32")" /qn
 check "  and is gone" gone "$win32"
 check "  and the 64-bit one is still whole" installed_whole "$win64"
+check "  with its folder on the PATH, and only it" only_on_path "$pkg_dir_for_windows\\"
 check "  and one entry is left" test "$(entry_count)" = 1
 
 expect_exit "the 64-bit package uninstalls" "0 3010" msiexec /x "$(windows_path "$win64")" /qn

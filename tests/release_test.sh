@@ -32,14 +32,18 @@ for arch in win32 win64; do
   preset=windows
   [ "$arch" = win64 ] && preset=windows-x64
   msi=$(ls "$first"/*-"$arch".msi)
-  exe="$work/$arch.exe"
-  unzip -p "$first"/*-"$arch".zip KavloIPFinder.exe >"$exe"
-  check "$arch exe: signature verifies" verifies "$exe"
   check "$arch msi: signature verifies" verifies "$msi"
-  rm -f "$work/unsigned.exe"
-  osslsigncode remove-signature -in "$exe" -out "$work/unsigned.exe" >/dev/null
-  check "$arch exe: without its signature it is the unsigned build" cmp "$work/unsigned.exe" "build/$preset/KavloIPFinder.exe"
-  for file in "$exe" "$msi"; do
+  changed=("$msi")
+  for name in KavloIPFinder.exe kavlo-ipfinder.exe; do
+    exe="$work/$arch-$name"
+    unzip -p "$first"/*-"$arch".zip "$name" >"$exe"
+    check "$arch $name: signature verifies" verifies "$exe"
+    rm -f "$work/unsigned.exe"
+    osslsigncode remove-signature -in "$exe" -out "$work/unsigned.exe" >/dev/null
+    check "$arch $name: without its signature it is the unsigned build" cmp "$work/unsigned.exe" "build/$preset/$name"
+    changed+=("$exe")
+  done
+  for file in "${changed[@]}"; do
     cp "$file" "$work/changed"
     flip_byte "$work/changed" 20000
     check "$arch $(basename "$file"): one byte changed fails verification" not verifies "$work/changed"

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Drives kavlo-ipfinder as a user of a command line would: arguments, standard input and files in
+# order; spaces, tabs, CRLF and blank lines; a huge line; other scripts' characters; --tsv and
+# --encode; error lines and exit codes; and a reader that goes away.
+#   cli_test.sh PROGRAM               a native build: lines end in LF
+#   cli_test.sh --wine PROGRAM.exe    a Windows build, inside wine-run --host: lines end in CRLF
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../tests/checks.sh"
+run=() newline=$'\n'
+if [ "$1" = --wine ]; then
+  # Wine reads the arguments in the locale's character set.
+  run=(env LC_ALL=C.UTF-8 "$KAVLO_WINE") newline=$'\r\n'
+  shift
+fi
+run+=("$(cd "$(dirname "$1")" && pwd)/$(basename "$1")")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+# expect DESCRIPTION STDIN STATUS STDOUT STDERR [ARGS...]: runs the program and compares all three,
+# the expected lines ending as this system ends them.
+expect() {
+  local what=$1 want_status=$3
+  printf '%s' "$2" >stdin
+  printf '%s' "${4//$'\n'/$newline}" >want.out
+  printf '%s' "${5//$'\n'/$newline}" >want.err
+  shift 5
+  "${run[@]}" "$@" <stdin >got.out 2>got.err
+  local status=$?
+  if [ "$status" = "$want_status" ] && cmp -s got.out want.out && cmp -s got.err want.err; then
+    echo "ok: $what"
+  else
+    echo "FAILED: $what: exit $status (expected $want_status)"
+    diff want.out got.out | head -5
+    diff want.err got.err | head -5
+    failures=$((failures + 1))
+  fi
+}
+error() { echo "kavlo-ipfinder: $1"; }  # a line on standard error
+
+expect "hashes as arguments, in order" "" 0 $'192.168.0.1:8080\n255.255.255.255:65535\n0.0.0.0:0\n' "" \
+  0100A8C01F90 ffffffffffff 000000000000
+expect "a bad argument is named, and the rest go on" "" 1 $'1.0.0.127:80\n' \
+  "$(error 'argument 1: "0100A8C01F9": Please enter 12 digits')
+$(error 'argument 3: "0100A8C01F9G": Please enter hex digits')
+" 0100A8C01F9 7F0000010050 0100A8C01F9G
+expect "standard input: spaces, tabs, CRLF and blank lines; the last line without a line end" \
+  $' \t0100A8C01F90 \r\n\r\n\n\t \n7F0000010050\r\n0100A8C01F9\r\nFFFFFFFFFFFF' 1 \
+  $'192.168.0.1:8080\n1.0.0.127:80\n255.255.255.255:65535\n' "$(error 'line 6: "0100A8C01F9": Please enter 12 digits')
+"
+expect "- reads standard input where it stands" $'FFFFFFFFFFFF\n' 0 \
+  $'192.168.0.1:8080\n255.255.255.255:65535\n1.0.0.127:80\n' "" 0100A8C01F90 - 7F0000010050
+printf '0100A8C01F90\nxyz\n' >a.txt
+printf '\xEF\xBB\xBF000000000000\r\n' >b.txt  # as Notepad saves UTF-8
+printf '\xFF\xFE0\x001\x00' >utf16.txt
+expect "files, with their names in messages; a byte-order mark is not text" "" 1 $'192.168.0.1:8080\n0.0.0.0:0\n' \
+  "$(error 'a.txt: line 2: "xyz": Please enter 12 digits')
+" -f a.txt --file b.txt
+expect "a file that cannot be read is exit 2, after the others" "" 2 $'0.0.0.0:0\n192.168.0.1:8080\n' \
+  "$(error 'utf16.txt: cannot be read: the text is UTF-16: save it as UTF-8 or ASCII')
+" -f b.txt -f utf16.txt 0100A8C01F90
+"${run[@]}" -f missing.txt 0100A8C01F90 >got.out 2>got.err </dev/null
+status=$?
+check "a missing file is exit 2, named: $(head -1 got.err)" \
+  test $status = 2 -a "$(cat got.out)" = "192.168.0.1:8080${newline%$'\n'}" -a "$(grep -c '^kavlo-ipfinder: missing.txt: ' got.err)" = 1
+expect "--tsv lines up each input with its result or message" $'0100A8C01F90\n\nxyz\t1\n0100A8C01F9G\n' 1 \
+  $'0100A8C01F90\t192.168.0.1:8080\nxyz\\t1\tPlease enter 12 digits\n0100A8C01F9G\tPlease enter hex digits\n' ""  --tsv
+
+expect "a line of 1 MB is one line" "$(head -c 1000000 /dev/zero | tr '\0' A)"$'\n0100A8C01F90\n' 1 \
+  $'192.168.0.1:8080\n' "$(error "line 1: \"$(printf 'A%.0s' {1..64})\"...: Please enter 12 digits")
+"
+expect "twelve digits amid 200 KB of spaces are a hash" "$(printf '%100000s')0100A8C01F90$(printf '%100000s')"$'\r\n' 0 \
+  $'192.168.0.1:8080\n' ""
+expect "other scripts' characters count as the window counts them; control characters are escaped" \
+  $'0100A8C01F9\xc3\xa9\n0100A8C01F\xf0\x9f\x98\x80\n0100A8C01F9\xf0\x9f\x98\x80\n0100A8C01F\x1b[\n' 1 "" \
+  "$(error $'line 1: "0100A8C01F9\xc3\xa9": Please enter hex digits')
+$(error $'line 2: "0100A8C01F\xf0\x9f\x98\x80": Please enter hex digits')
+$(error $'line 3: "0100A8C01F9\xf0\x9f\x98\x80": Please enter 12 digits')
+$(error 'line 4: "0100A8C01F\x1B[": Please enter hex digits')
+"
+expect "an argument in another script gets the window's message" "" 1 "" \
+  "$(error $'argument 1: "\xef\xbc\x90100A8C01F90": Please enter hex digits')
+" $'\xef\xbc\x90100A8C01F90'
+
+expect "--encode: addresses to upper-case hashes" $'192.168.0.1:8080\r\n 1.0.0.127:80\n' 1 \
+  $'FFFFFFFFFFFF\n000000000000\n0100A8C01F90\n7F0000010050\n' \
+  "$(error 'argument 4: "1.2.3.256:80": octet 4 is more than 255')
+" --encode 255.255.255.255:65535 0.0.0.0:0 1.2.3.256:80 -
+expect "--encode --tsv" $'192.168.0.1:8080\n010.0.0.1:80\n' 1 \
+  $'192.168.0.1:8080\t0100A8C01F90\n010.0.0.1:80\toctet 1 has a leading zero\n' "" -e --tsv
+
+expect "an unknown option is a usage error" "" 2 "" "$(error 'unknown option "--hex"')
+Try 'kavlo-ipfinder --help'.
+" 0100A8C01F90 --hex
+expect "-f needs a file name" "" 2 "" "$(error 'a file name must follow "-f"')
+Try 'kavlo-ipfinder --help'.
+" -f
+expect "--version" "" 0 $'kavlo-ipfinder 1.03\n' "" --version
+"${run[@]}" --help >got.out 2>&1
+status=$?
+check "--help" test $status = 0 -a "$(head -c 6 got.out)" = Usage:
+
+# A reader that goes away early: the program ends without a word, its status that of what it did.
+for i in $(seq 200000); do echo 0100A8C01F90; done >many.txt
+"${run[@]}" -f many.txt 2>got.err | head -n 1 >got.out
+status=${PIPESTATUS[0]}
+check "a closed pipe ends it quietly (exit $status)" \
+  test "$status" = 0 -a ! -s got.err -a "$(tr -d '\r' <got.out)" = 192.168.0.1:8080
+
+finish "kavlo-ipfinder"

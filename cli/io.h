@@ -1,0 +1,70 @@
+// What the command-line program needs of the system: its arguments, reading standard input and
+// files, and writing standard output and error. io_posix.cpp and io_windows.cpp each give it.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace kavlo::cli {
+
+// One command-line argument: its text as UTF-8, and the system's own form, to open a file by.
+// Windows gives arguments as UTF-16; an unpaired surrogate becomes a three-byte sequence (WTF-8),
+// so that every UTF-16 code unit stays one unit when the text is read back.
+struct Argument {
+    std::string_view text;
+    const void* native;
+};
+
+// Standard input, or a file named on the command line.
+class Input {
+public:
+    Input() noexcept;  // standard input
+    explicit Input(const Argument& file) noexcept;
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+    ~Input();
+
+    // Up to `size` bytes: how many, 0 at the end, or -1 on a failure that error() then describes.
+    long read(char* buffer, std::size_t size) noexcept;
+    // Why opening or reading failed ("No such file or directory"); empty if nothing failed.
+    [[nodiscard]] std::string_view error() const noexcept { return {error_, errorSize_}; }
+
+private:
+    void keepError(unsigned long code) noexcept;
+    void* handle_ = nullptr;  // the system's: a file descriptor or a HANDLE
+    bool owned_ = false;
+    char error_[160] = {};
+    std::size_t errorSize_ = 0;
+};
+
+// Standard output or standard error, written as is: UTF-8 bytes. A console is given the text as
+// the characters they encode.
+class Output {
+public:
+    enum class Stream { Out, Err };
+    explicit Output(Stream stream) noexcept;
+    // Writes all of `bytes`; false if that failed. closed() then says whether the reader has gone.
+    bool write(std::string_view bytes) noexcept;
+    [[nodiscard]] bool closed() const noexcept { return closed_; }
+    // Why the last write failed.
+    [[nodiscard]] std::string_view error() const noexcept { return {error_, errorSize_}; }
+
+private:
+    void* handle_ = nullptr;
+    bool closed_ = false;
+    char error_[160] = {};
+    std::size_t errorSize_ = 0;
+};
+
+// How lines end in this system's text. A constant, so that writing one is two stores, not a copy.
+#ifdef _WIN32
+inline constexpr std::string_view kNewline = "\r\n";
+#else
+inline constexpr std::string_view kNewline = "\n";
+#endif
+
+// The program itself (kavlo_ipfinder.cpp), which the system's entry point calls.
+int run(std::span<const Argument> arguments) noexcept;
+
+}  // namespace kavlo::cli

@@ -1,0 +1,80 @@
+// The command-line program on Linux, macOS and the like: file descriptors, and UTF-8 arguments.
+#include "io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kavlo::cli {
+
+namespace {
+
+int descriptor(void* handle) noexcept { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)); }
+void* handleOf(int descriptor) noexcept { return reinterpret_cast<void*>(static_cast<std::intptr_t>(descriptor)); }
+
+std::size_t keep(int code, char (&into)[160]) noexcept {
+    const char* text = std::strerror(code);
+    const std::size_t size = std::min(std::strlen(text), sizeof into);
+    std::memcpy(into, text, size);
+    return size;
+}
+
+}  // namespace
+
+Input::Input() noexcept : handle_(handleOf(STDIN_FILENO)) {}
+
+Input::Input(const Argument& file) noexcept {
+    const int opened = ::open(static_cast<const char*>(file.native), O_RDONLY | O_CLOEXEC);
+    if (opened < 0) keepError(static_cast<unsigned long>(errno));
+    handle_ = handleOf(opened);
+    owned_ = opened >= 0;
+}
+
+Input::~Input() {
+    if (owned_) ::close(descriptor(handle_));
+}
+
+void Input::keepError(unsigned long code) noexcept { errorSize_ = keep(static_cast<int>(code), error_); }
+
+long Input::read(char* buffer, std::size_t size) noexcept {
+    if (!error().empty()) return -1;
+    ssize_t count = 0;
+    do {
+        count = ::read(descriptor(handle_), buffer, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) keepError(static_cast<unsigned long>(errno));
+    return static_cast<long>(count);
+}
+
+Output::Output(Stream stream) noexcept : handle_(handleOf(stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO)) {}
+
+bool Output::write(std::string_view bytes) noexcept {
+    while (!bytes.empty()) {
+        const ssize_t count = ::write(descriptor(handle_), bytes.data(), bytes.size());
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            closed_ = errno == EPIPE;
+            errorSize_ = keep(errno, error_);
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+}  // namespace kavlo::cli
+
+int main(int argc, char** argv) {
+    // A reader that goes away shows as EPIPE from write, which ends the program quietly, rather than
+    // as a signal that kills it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<kavlo::cli::Argument> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back({argv[i], argv[i]});
+    return kavlo::cli::run(arguments);
+}

@@ -1,0 +1,70 @@
+// Lines of text from an input, in memory that stays the same however long the input or a line is.
+#pragma once
+
+#include "io.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kavlo::cli {
+
+struct Line {
+    // The line without the spaces and tabs around it (and a CR before its LF): its first kHeadSize
+    // bytes, which are the whole of it unless `size` is larger.
+    std::string_view head;
+    std::uint64_t size;
+    std::uint64_t number;  // from 1, blank lines counted
+};
+
+class LineReader {
+public:
+    static constexpr std::size_t kHeadSize = 64;
+
+    // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
+    LineReader(Input& input, void (*beforeRead)(void*), void* context) noexcept;
+
+    // The next line that is not blank; false at the end of the input, or when reading failed
+    // (`failure()` then says why).
+    bool next(Line& line) noexcept {
+        // A list of hashes is twelve characters and a line end a line: such a line is cut out where
+        // it must end, with no search and nothing to trim, which halves the reader's work.
+        const char* start = buffer_ + begin_;
+        if (end_ - begin_ > kCommonLength + 1 && !isBlank(start[0]) && !isBlank(start[kCommonLength - 1]) &&
+            start[kCommonLength - 1] != '\r') {
+            const std::size_t lineEnd = start[kCommonLength] == '\n'                                   ? kCommonLength
+                                        : start[kCommonLength] == '\r' && start[kCommonLength + 1] == '\n' ? kCommonLength + 1
+                                                                                                        : 0;
+            if (lineEnd != 0) {
+                begin_ += lineEnd + 1;
+                line = {{start, kCommonLength}, kCommonLength, ++number_};
+                return true;
+            }
+        }
+        return nextAnyLine(line);
+    }
+    [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
+
+private:
+    static constexpr std::size_t kCommonLength = 12;
+    static bool isBlank(char c) noexcept { return c == ' ' || c == '\t'; }
+    static std::string_view trimmed(std::string_view raw) noexcept;
+    bool nextAnyLine(Line& line) noexcept;
+    bool fill() noexcept;
+    bool longLine(Line& line) noexcept;
+
+    Input& input_;
+    void (*beforeRead_)(void*);
+    void* context_;
+    // Lines that fit are handed out from here, unmoved; a longer one is read through.
+    char buffer_[1 << 16]{};
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool atEnd_ = false;
+    bool started_ = false;
+    std::string_view failure_;
+    std::uint64_t number_ = 0;
+    char head_[kHeadSize]{};
+};
+
+}  // namespace kavlo::cli
