@@ -8,7 +8,7 @@ echo "== cppcheck"
 cppcheck --enable=warning,style,performance,portability --std=c++20 --error-exitcode=1 --quiet \
   --inline-suppr --suppress=missingIncludeSystem --suppress=missingInclude --suppress=useStlAlgorithm \
   --library=googletest --library=windows -D_WIN32 -DUNICODE \
-  -I decoder -I ui -I cli -I resources -I tests decoder ui cli tests bench
+  -I decoder -I ui -I cli -I resources -I tests decoder ui cli startup tests bench
 echo "cppcheck: no findings"
 
 echo "== clang-tidy"
@@ -23,5 +23,5 @@ for dir in include/c++ include/c++/i686-w64-mingw32 include/c++/backward; do
   windows_args+=("--extra-arg=-isystem$gcc_dir/$dir")
 done
 clang-tidy --quiet -p build/windows "${windows_args[@]}" ui/ip_finder.cpp ui/dpi.cpp ui/main.cpp ui/dpi_test.cpp \
-  tests/ui_test.cpp tests/walkthrough.cpp cli/io_windows.cpp
+  tests/ui_test.cpp tests/walkthrough.cpp tests/dll_marker.cpp cli/io_windows.cpp startup/safe_start.cpp
 echo "clang-tidy: no findings"
