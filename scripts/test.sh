@@ -34,8 +34,9 @@ if reason=$(scripts/wine-loader win32 2>&1 >/dev/null); then
   driven="32-bit (full suite) and 64-bit (full suite)"
 else
   [ $? -eq 77 ] || { echo "$reason" >&2; exit 1; }
-  driven="64-bit only (full suite); 32-bit not run: $reason. The 32-bit exe was checked without running it:
-   size, imports, header, version record, icon, manifest and a reproducible build"
+  driven="64-bit only (full suite); 32-bit not run: $reason. The 32-bit exes were checked without running them:
+   size, imports, header, version record, icon, manifest and a reproducible build; the 32-bit MSI was checked as
+   Windows reads it and walked through its life cycle in a 64-bit prefix"
 fi
 
 build_and_test() {
