@@ -124,6 +124,7 @@ private:
     void readInput(Input& input, std::string_view file) noexcept;
     // One input: a hash, or an address and port with --encode. False once output is impossible.
     bool handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept;
+    // A bad input's line on standard error.
     bool report(std::string_view head, std::uint64_t size, const Origin& origin, std::string_view problem) noexcept;
     bool usageError(std::string_view what, std::string_view argument) noexcept;
     void complain(std::string_view text) noexcept;
@@ -262,24 +263,31 @@ bool Program::handle(std::string_view head, std::uint64_t size, const Origin& or
     // The most one input's line takes: the input escaped, a tab, a result or problem, a line end.
     if (!room(kEscapedRoom + 80)) return false;
     char* const start = block_ + used_;
-    char* out = tsv_ ? appendEscaped(start, head, size, false) : start;
-    if (tsv_) *out++ = '\t';
+    char* out = tsv_ ? append(appendEscaped(start, head, size, false), "\t") : start;
+    // The problem's words, which `problem` may point into past the branch that writes them.
+    // cppcheck-suppress variableScope
+    char words[64];
+    std::string_view problem;
     if (encode_) {
-        AddressReading reading{AddressProblem::TooManyPorts, 0, {}};
-        if (size <= LineReader::kHeadSize) reading = readAddress(head);
-        if (reading.problem != AddressProblem::None) {
-            char problem[64];
-            return report(head, size, origin,
-                          size <= LineReader::kHeadSize ? describe(reading, problem) : "too long for an address and port");
+        if (size > LineReader::kHeadSize) {
+            problem = "too long for an address and port";
+        } else if (const AddressReading reading = readAddress(head); reading.problem != AddressProblem::None) {
+            problem = describe(reading, words);
+        } else {
+            out = writeHash(reading.address, out);
         }
-        out = writeHash(reading.address, out);
     } else {
         Address address{};
         switch (decodeText(head, size, address)) {
-            case HashVerdict::WrongLength: return report(head, size, origin, "Please enter 12 digits");
-            case HashVerdict::NotHex: return report(head, size, origin, "Please enter hex digits");
+            case HashVerdict::WrongLength: problem = "Please enter 12 digits"; break;
+            case HashVerdict::NotHex: problem = "Please enter hex digits"; break;
             case HashVerdict::Address: out = writeAddress(address, out); break;
         }
+    }
+    if (!problem.empty()) {
+        status_ = std::max<int>(status_, kSomeBad);
+        if (!tsv_) return report(head, size, origin, problem);
+        out = append(out, problem);  // in the result's place
     }
     out = append(out, kNewline);
     used_ += static_cast<std::size_t>(out - start);
@@ -287,15 +295,6 @@ bool Program::handle(std::string_view head, std::uint64_t size, const Origin& or
 }
 
 bool Program::report(std::string_view head, std::uint64_t size, const Origin& origin, std::string_view problem) noexcept {
-    status_ = std::max<int>(status_, kSomeBad);
-    if (tsv_) {  // the problem in the result's place, after the input already written
-        char* out = block_ + used_;
-        out = appendEscaped(out, head, size, false);
-        *out++ = '\t';
-        out = append(append(out, problem), kNewline);
-        used_ = static_cast<std::size_t>(out - block_);
-        return true;
-    }
     char text[3 * kEscapedRoom + 128];
     char* out = text;
     if (!origin.file.empty()) {

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Packs KavloIPFinder.exe and the kavlo-ipfinder.exe beside it into a Windows Installer package
-# (packaging/KavloIPFinder.wxs, built by wixl), for the exes' architecture. The same inputs give the same bytes: file dates and wixl's
-# clock are the commit's, and the product and package codes are name-based UUIDs of the package's
-# own content, so that any other content (another exe, a signed one, another .wxs or definition)
-# gets other codes.
+# (packaging/KavloIPFinder.wxs, built by wixl), for the exes' architecture. The same inputs give the
+# same bytes: file dates and wixl's clock are the commit's, and the product and package codes are
+# name-based UUIDs of the package's own content, so that any other content (another exe, a signed
+# one, another .wxs or definition) gets other codes.
 #   make-msi.sh EXE OUT.msi [VERSION]      (VERSION: the program's own, 1.3.0.0, by default)
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release in dist/ (or $KAVLO_DIST): for win32 and win64 each, a portable zip (the
-# program, the command-line program, read-me, SHA-256 sums) and an MSI; the winget and Scoop manifests; and SHA256SUMS.txt. Each program
-# is the reproducible build: two builds from copies of the sources in other folders are checked to be
-# identical to it first. The same commit gives the same bytes, whatever the machine's time zone.
+# program, the command-line program, read-me, SHA-256 sums) and an MSI; the winget and Scoop
+# manifests; and SHA256SUMS.txt. Each program is the reproducible build: two builds from copies of
+# the sources in other folders are checked to be identical to it first. The same commit gives the same bytes, whatever the machine's time zone.
 #
 # Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, the exes are signed
 # before they are zipped and packed, and both MSIs after. Downloads are named under

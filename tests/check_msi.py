@@ -8,7 +8,6 @@ the packages given, that no two with different programs inside share a product o
 import hashlib
 import itertools
 import pathlib
-import struct
 import subprocess
 import sys
 import tempfile
@@ -17,7 +16,7 @@ scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts"
 problems = []
 
 # The platform in the summary's Template for each PE machine; 1633 for anything Windows does not know.
-PLATFORM_OF_MACHINE = {0x14C: "Intel", 0x8664: "x64"}
+PLATFORM_OF_MACHINE = {"i386": "Intel", "amd64": "x64"}
 # Windows Installer 2.0 is the first that installs 64-bit packages; XP SP3 and XP x64 come with 3.1,
 # so a package that asks for more cannot install on the oldest Windows the program runs on.
 LEAST_INSTALLER = {"Intel": 100, "x64": 200}
@@ -61,12 +60,6 @@ def summary(msi):
     return fields
 
 
-def pe_machine(exe):
-    data = exe.read_bytes()
-    offset = struct.unpack_from("<I", data, 0x3C)[0]
-    return struct.unpack_from("<H", data, offset + 4)[0]
-
-
 def check(msi):
     name = msi.name
     info = summary(msi)
@@ -76,12 +69,12 @@ def check(msi):
         exes = {path.name: path for path in pathlib.Path(unpacked).rglob("*.exe")}
         contents = {exe: path.read_bytes() for exe, path in exes.items()}
         expect(bool(exes), f"{name}: holds a program")
-        machines = {exe: pe_machine(path) for exe, path in exes.items()}
+        machines = {exe: run(str(scripts / "pe-machine"), str(path)).strip() for exe, path in exes.items()}
         versions = {exe: run(str(scripts / "pe-version"), str(path)).split() for exe, path in exes.items()}
     for exe, machine in machines.items():
         expect(PLATFORM_OF_MACHINE.get(machine) == platform,
                f"{name}: the Template's platform '{platform}' is the one Windows knows for {exe} "
-               f"(machine {machine:#x})")
+               f"(machine {machine})")
     expect(languages == "1033", f"{name}: the Template's language is 1033 (it is '{languages}')")
     is_x64 = platform == "x64"
 

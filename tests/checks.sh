@@ -7,6 +7,7 @@ check() {  # check DESCRIPTION COMMAND...: runs the command and reports
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 not() { ! "$@"; }
+windows_path() { echo "Z:${1//\//\\}"; }  # a host path as Wine's Windows programs see it
 finish() {  # finish NAME
   [ "$failures" = 0 ] && echo "$1: all checks passed"
   exit $((failures > 0))

@@ -16,7 +16,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$here/checks.sh"
-windows_path() { echo "Z:${1//\//\\}"; }
+# How Wine's trace writes a host path: as Windows sees it, backslashes doubled.
+traced_path() { windows_path "$1" | sed 's/\\/\\\\/g'; }
 
 # Starts the program in FOLDER, decodes a hash and closes it; Wine's trace in trace.txt.
 use() {  # use FOLDER PROGRAM
@@ -78,14 +79,14 @@ for program in "$@"; do
   # What the program set: wherever it looks for a DLL by name once it runs, its folder is not there.
   searched=$(sed -n 's/.*load_dll looking for L"[^"]*" in L"\([^"]*\)".*/\1/p' "$work/running.txt" | sort -u)
   check "$name looks for DLLs once it runs in: $(echo ${searched:-nothing looked for})" \
-    not grep -qiF "$(windows_path "$folder" | sed 's/\\/\\\\/g')" <<<"$searched"
+    not grep -qiF "$(traced_path "$folder")" <<<"$searched"
   for dll in $planted; do cp "$marker" "$folder/$dll"; done
   overrides=$(echo $planted | sed 's/\.dll\b//g; s/ /,/g')
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$overrides=n,b" WINEDEBUG=+pid,+loaddll use "$folder" "$name"
   check "$name decodes with markers planted beside it" test $? = 0
   # Loaded, or opened and refused: any mention of a marker's path.
   found=$(for dll in $planted; do
-            grep -aqiF "$(windows_path "$folder/$dll" | sed 's/\\/\\\\/g')" "$work/trace.txt" && echo "$dll"
+            grep -aqiF "$(traced_path "$folder/$dll")" "$work/trace.txt" && echo "$dll"
           done)
   check "$name loads none of them from beside it${found:+: it loaded $(echo $found)}" test -z "$found"
 done

@@ -1,7 +1,8 @@
 # Sourced by the installer tests, which run inside wine-run (--host): $WINEPREFIX is the prefix and
 # $KAVLO_WINE the loader. Helpers to install packages and to find what they put where.
-windows_path() { echo "Z:${1//\//\\}"; }
 msiexec() { "$KAVLO_WINE" msiexec "$@" </dev/null >/dev/null 2>&1; }
+install() { msiexec /i "$(windows_path "$1")" /qn "${@:2}"; }  # install PACKAGE [PROPERTY=VALUE...]
+uninstall() { msiexec /x "$(windows_path "$1")" /qn; }
 property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
 prefix_is_64bit() { grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'

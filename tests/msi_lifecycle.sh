@@ -21,8 +21,6 @@ source "$here/msi.sh"
 exe="$(dirname "$msi")/KavloIPFinder.exe"
 describe_package "$msi"
 installed="$pkg_dir/KavloIPFinder.exe"
-install() { msiexec /i "$(windows_path "$1")" /qn "${@:2}"; }
-uninstall() { msiexec /x "$(windows_path "$1")" /qn; }
 # Nothing of the package is left: no entry, no folder, no shortcut, no remembered folder.
 nothing_left() {  # nothing_left FOLDER CODE
   check "no entry is left" test "$(entry_count)" = 0

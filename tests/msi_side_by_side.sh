@@ -24,22 +24,22 @@ gone() {
 }
 
 [ "$(entry_count)" = 0 ] || stop "Kavlo IP Finder was installed before the test"
-expect_exit "the 32-bit package installs" "0 3010" msiexec /i "$(windows_path "$win32")" /qn ||
+expect_exit "the 32-bit package installs" "0 3010" install "$win32" ||
   stop "the 32-bit package did not install"
-expect_exit "the 64-bit package installs beside it" "0 3010" msiexec /i "$(windows_path "$win64")" /qn ||
+expect_exit "the 64-bit package installs beside it" "0 3010" install "$win64" ||
   stop "the 64-bit package did not install"
 check "two entries" test "$(entry_count)" = 2
 check "  under two names" test "$(property "$win32" ProductName)" != "$(property "$win64" ProductName)"
 check "  the 32-bit one whole, as '$(property "$win32" ProductName)'" installed_whole "$win32"
 check "  the 64-bit one whole, as '$(property "$win64" ProductName)'" installed_whole "$win64"
 
-expect_exit "the 32-bit package uninstalls" "0 3010" msiexec /x "$(windows_path "$win32")" /qn
+expect_exit "the 32-bit package uninstalls" "0 3010" uninstall "$win32"
 check "  and is gone" gone "$win32"
 check "  and the 64-bit one is still whole" installed_whole "$win64"
 check "  with its folder on the PATH, and only it" only_on_path "$pkg_dir_for_windows\\"
 check "  and one entry is left" test "$(entry_count)" = 1
 
-expect_exit "the 64-bit package uninstalls" "0 3010" msiexec /x "$(windows_path "$win64")" /qn
+expect_exit "the 64-bit package uninstalls" "0 3010" uninstall "$win64"
 check "  and is gone" gone "$win64"
 check "  and no entry is left" test "$(entry_count)" = 0
 
