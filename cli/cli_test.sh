@@ -49,6 +49,12 @@ expect "standard input: spaces, tabs, CRLF and blank lines; the last line withou
   $' \t0100A8C01F90 \r\n\r\n\n\t \n7F0000010050\r\n0100A8C01F9\r\nFFFFFFFFFFFF' 1 \
   $'192.168.0.1:8080\n1.0.0.127:80\n255.255.255.255:65535\n' "$(error 'line 6: "0100A8C01F9": Please enter 12 digits')
 "
+expect "a line end among a line's first twelve bytes ends it there" $'\n0100A8C01F9\nAB\nCDEFGHIJK\n\r\n0100A8C01F\r\n' 1 \
+  "" "$(error 'line 2: "0100A8C01F9": Please enter 12 digits')
+$(error 'line 3: "AB": Please enter 12 digits')
+$(error 'line 4: "CDEFGHIJK": Please enter 12 digits')
+$(error 'line 6: "0100A8C01F": Please enter 12 digits')
+"
 expect "- reads standard input where it stands" $'FFFFFFFFFFFF\n' 0 \
   $'192.168.0.1:8080\n255.255.255.255:65535\n1.0.0.127:80\n' "" 0100A8C01F90 - 7F0000010050
 printf '0100A8C01F90\nxyz\n' >a.txt
