@@ -43,8 +43,12 @@ export DEBIAN_FRONTEND=noninteractive
 # try again, then go on with the lists apt has. The install below fails clearly if they lack a package.
 for attempt in 1 2 3; do
   $SUDO apt-get update -q && break
-  [ "$attempt" -lt 3 ] && { echo "setup: apt-get update failed; trying again in 15 s" >&2; sleep 15; } ||
+  if [ "$attempt" -eq 3 ]; then
     echo "setup: apt-get update failed 3 times; installing from the package lists apt has" >&2
+  else
+    echo "setup: apt-get update failed; trying again in 15 s" >&2
+    sleep 15
+  fi
 done
 apt_install() { $SUDO apt-get install -y -q --no-install-recommends "$@"; }
 apt_install "${missing[@]}" && exit 0
