@@ -101,13 +101,24 @@ foreach(row IN LISTS rows)
     set("first_${dll}_${CMAKE_MATCH_2}" ${CMAKE_MATCH_3})
 endforeach()
 
-# objdump lists each DLL's imports under "DLL Name: X" as "<vma> <hint> <name>" lines.
+# objdump lists each DLL's imports under "DLL Name: X" as "<vma> <hint> <name>" lines. Only
+# KnownDLLs are imported, which Windows takes from the system folder whatever lies beside the exe:
+# anything else is loaded once the entry point has restricted the DLL search.
+set(known_dlls KERNEL32.DLL MSVCRT.DLL)
+if(SUBSYSTEM EQUAL 2)
+    list(APPEND known_dlls USER32.DLL GDI32.DLL)
+endif()
+list(JOIN known_dlls ", " allowed)
 string(REPLACE "\n" ";" lines "${headers}")
 set(dll "")
 set(count 0)
 foreach(line IN LISTS lines)
     if(line MATCHES "DLL Name: (.+)$")
         string(TOUPPER "${CMAKE_MATCH_1}" dll)
+        if(NOT dll IN_LIST known_dlls)
+            report("  ${dll}: NOT ONE OF ${allowed}")
+            list(APPEND problems "${dll} is imported: only ${allowed} may be")
+        endif()
     elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z_0-9]+)$")
         set(function ${CMAKE_MATCH_1})
         math(EXPR count "${count} + 1")

@@ -26,3 +26,9 @@
 // that can be installed side by side. Never change them.
 #define KAVLO_UPGRADE_CODE_X86 "146FA186-0423-4B47-9CEE-6E3331824E6E"
 #define KAVLO_UPGRADE_CODE_X64 "80BDA05D-B1F2-4935-8965-A20304150D3B"
+// The Start-menu shortcut's component in each architecture's package. A component keyed by a
+// registry value gets no id from a file's path, and the two products must not share one: a shared
+// component stays while either product is installed, and with it the other's shortcut. Never
+// change them either.
+#define KAVLO_SHORTCUT_COMPONENT_X86 "B76F3DEB-4E43-451A-90C9-B48BDC0F25F1"
+#define KAVLO_SHORTCUT_COMPONENT_X64 "BC693FD1-5E14-40D7-A09B-EA7BD543412A"

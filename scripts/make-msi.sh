@@ -40,7 +40,8 @@ pack() {
   rm -f "$stage/package.msi"
   # wixl finds the files from the folder it runs in.
   (cd "$stage" && TZ=UTC faketime "$clock" wixl -a "$arch" -D "Version=$version" -D "ProductCode=$1" \
-     -D "UpgradeCode=$upgrade_code" -D "ProductName=$name" -D "ProgramFiles=$program_files" -D "Win64=$win64" \
+     -D "UpgradeCode=$upgrade_code" -D "ProductName=$name" -D "ProgramFiles=$program_files" -D "Win64=$win64" -D "Arch=$arch" \
+     -D "ShortcutComponent=$(define "SHORTCUT_COMPONENT_${arch^^}")" \
      -D "ProjectUrl=$(define PROJECT_URL)" -D Exe=KavloIPFinder.exe -D CommandLine=kavlo-ipfinder.exe \
      -o package.msi "$source_dir/packaging/KavloIPFinder.wxs")
   local secure

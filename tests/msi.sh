@@ -16,14 +16,15 @@ entry_count() {  # how many Add/Remove Programs entries of Kavlo IP Finder there
 
 # Sets, for PACKAGE: pkg_name, pkg_code, pkg_x86 (true/false), pkg_entry (its Add/Remove Programs
 # key), pkg_dir (its default folder, as a host path) and pkg_dir_for_windows, pkg_exe_for_windows,
-# pkg_remembered (the key where it writes down its folder), and pkg_shortcuts (where Windows puts its
-# Start-menu shortcut, and where Wine's msi does: the installing user's Start menu).
+# pkg_remembered (the key where it writes down its folder), pkg_shortcuts (where Windows puts its
+# Start-menu shortcut, and where Wine's msi does: the installing user's Start menu) and
+# pkg_shortcut_value (the installing user's registry value that keeps the shortcut's component).
 describe_package() {  # describe_package PACKAGE.msi
   local program_files='Program Files' key=$uninstall_key software='HKLM\Software'
   pkg_name=$(property "$1" ProductName)
   pkg_code=$(property "$1" ProductCode)
-  pkg_x86=false
-  msiinfo suminfo "$1" | grep -q '^Template: Intel;' && pkg_x86=true
+  pkg_x86=false pkg_shortcut_value="StartMenuShortcut x64"
+  msiinfo suminfo "$1" | grep -q '^Template: Intel;' && pkg_x86=true pkg_shortcut_value="StartMenuShortcut x86"
   # A 32-bit package on 64-bit Windows lives in the x86 Program Files and under WOW6432Node.
   if $pkg_x86 && prefix_is_64bit; then
     program_files='Program Files (x86)' key=$uninstall_key_x86 software='HKLM\Software\WOW6432Node'
@@ -37,6 +38,7 @@ describe_package() {  # describe_package PACKAGE.msi
                  "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$pkg_name.lnk")
 }
 shortcut_made() { test -f "${pkg_shortcuts[0]}" || test -f "${pkg_shortcuts[1]}"; }
+shortcut_value_set() { key 'HKCU\Software\Kavlo\IP Finder' | grep -q "^ *$pkg_shortcut_value "; }
 shortcut_starts() { grep -aqF "$1" "${pkg_shortcuts[@]}" 2>/dev/null; }  # shortcut_starts WINDOWS-PATH
 # A registry key's values, empty if there is no such key (reg prints its errors on stdout).
 key() { local values; values=$("$KAVLO_WINE" reg query "$1" 2>/dev/null) && tr -d '\r' <<<"$values"; }

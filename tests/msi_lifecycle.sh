@@ -26,6 +26,7 @@ nothing_left() {  # nothing_left FOLDER CODE
   check "no entry is left" test "$(entry_count)" = 0
   check "no file or folder is left" test ! -e "$1"
   check "no shortcut is left" not shortcut_made
+  check "  nor its value in the user's registry" not shortcut_value_set
   check "no remembered folder is left" test -z "$(key "$pkg_remembered")"
   check "nothing of it is left on the PATH" not eval 'system_path | grep -qi Kavlo'
   check "no cached icon is left" test ! -e "$WINEPREFIX/drive_c/windows/Installer/$2"
@@ -45,6 +46,7 @@ check "the program is in its folder" cmp -s "$installed" "$exe"
 check "  and the command-line program" cmp -s "$pkg_dir/kavlo-ipfinder.exe" "$(dirname "$exe")/kavlo-ipfinder.exe"
 check "  which is on the system PATH" on_path "$pkg_dir_for_windows\\"
 check "a Start-menu shortcut '$pkg_name'" shortcut_made
+check "  kept by the value '$pkg_shortcut_value' in the user's registry" shortcut_value_set
 check "an Add/Remove Programs entry $pkg_code" has_value DisplayName "$pkg_name"
 check "  with DisplayVersion 1.3.0.0" has_value DisplayVersion 1.3.0.0
 check "  with the company as Publisher" has_value Publisher Kavlo

@@ -458,6 +458,30 @@ TEST_F(Window, ScreenReadersNameEachBoxAfterItsLabel) {
     CoUninitialize();
 }
 
+// The path of a DLL the program has loaded, by its file name; empty if it has none of that name.
+std::wstring loadedPath(HANDLE process, const wchar_t* dll) {
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(process, modules, sizeof(modules), &bytes)) return {};
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+        wchar_t name[MAX_PATH] = {};
+        GetModuleFileNameExW(process, modules[i], name, MAX_PATH);
+        const std::wstring path = name;
+        if (_wcsicmp(path.substr(path.find_last_of(L"\\/") + 1).c_str(), dll) == 0) return path;
+    }
+    return {};
+}
+
+TEST_F(Window, HasTheThemedControlsOfCommonControlsSix) {
+    // Version 6 lives in the side-by-side store, in the folder of its assembly, whose name carries
+    // its version: ...\WinSxS\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6.0.19041.1_...
+    // (the file's own version record says 6.10 on Windows, 5.81 under Wine).
+    std::wstring path = loadedPath(program.process(), L"comctl32.dll");
+    std::transform(path.begin(), path.end(), path.begin(), towlower);
+    EXPECT_NE(path.find(L"common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+        << "comctl32 from " << std::string(path.begin(), path.end());
+}
+
 TEST(Closing, EndsTheProgramAtOnceWithExitCodeZero) {
     struct Way {
         const char* name;
