@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the package managers' manifests for the release in DIST, with the SHA-256 of the files
-# they name: winget's three files (version, installer, defaultLocale) for the two MSIs, and a Scoop
-# manifest for the two portable zips, which can follow later releases by itself. Downloads are
+# they name: winget's three files (version, installer, defaultLocale) for the two MSIs and the two
+# portable zips, and a Scoop manifest for the zips, which can follow later releases by itself. Downloads are
 # named under RELEASE-URL, in which "$version" stands for the version (1.03), so that later
 # releases' addresses can be made from it.
 #   write-manifests.sh DIST RELEASE-URL
@@ -32,21 +32,29 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
 
 {
   header installer
-  printf 'InstallerType: wix\nScope: machine\nInstallModes:\n  - silent\n  - silentWithProgress\n'
-  # winget install --location hands the folder to this switch; the package's own is INSTALLDIR.
-  printf 'InstallerSwitches:\n  InstallLocation: INSTALLDIR="<INSTALLPATH>"\n'
   printf 'Commands:\n  - kavlo-ipfinder\nUpgradeBehavior: install\nInstallers:\n'
-  # Two products, which 64-bit Windows can hold side by side: each has its own name and codes.
+  # Per machine, the MSIs: two products, which 64-bit Windows can hold side by side, each with its
+  # own name and codes. Per user and without admin rights, the zips as portable programs, each exe
+  # with a command of its own (winget makes no shortcut, so the window's command is how it starts).
   for arch in x86 x64; do
-    msi="KavloIPFinder-$text-win32.msi"
-    [ "$arch" = x64 ] && msi="KavloIPFinder-$text-win64.msi"
+    build=win32
+    [ "$arch" = x64 ] && build=win64
+    msi="KavloIPFinder-$text-$build.msi" zip="KavloIPFinder-$text-$build.zip"
     code=$(property "$msi" ProductCode)
-    printf '  - Architecture: %s\n    InstallerUrl: %s/%s\n' "$arch" "$base" "$msi"
-    printf '    InstallerSha256: %s\n    ProductCode: "%s"\n' "$(sha256 "$msi" | tr a-f A-F)" "$code"
+    printf '  - Architecture: %s\n    InstallerType: wix\n    Scope: machine\n' "$arch"
+    printf '    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$msi" "$(sha256 "$msi" | tr a-f A-F)"
+    printf '    InstallModes:\n      - silent\n      - silentWithProgress\n'
+    # winget install --location hands the folder to this switch; the package's own is INSTALLDIR.
+    printf '    InstallerSwitches:\n      InstallLocation: INSTALLDIR="<INSTALLPATH>"\n    ProductCode: "%s"\n' "$code"
     printf '    AppsAndFeaturesEntries:\n      - DisplayName: %s\n        Publisher: %s\n' \
       "$(property "$msi" ProductName)" "$publisher"
     printf '        DisplayVersion: %s\n        ProductCode: "%s"\n        UpgradeCode: "%s"\n' "$version" "$code" \
       "$(property "$msi" UpgradeCode)"
+    printf '  - Architecture: %s\n    InstallerType: zip\n    NestedInstallerType: portable\n' "$arch"
+    printf '    NestedInstallerFiles:\n      - RelativeFilePath: kavlo-ipfinder.exe\n'
+    printf '        PortableCommandAlias: kavlo-ipfinder\n      - RelativeFilePath: KavloIPFinder.exe\n'
+    printf '        PortableCommandAlias: KavloIPFinder\n    Scope: user\n'
+    printf '    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$zip" "$(sha256 "$zip" | tr a-f A-F)"
   done
   footer installer
 } >"$winget/$id.installer.yaml"

@@ -8,6 +8,7 @@ import pathlib
 import re
 import subprocess
 import sys
+import zipfile
 
 import yaml
 
@@ -61,23 +62,46 @@ expect(len(manifests) == 3, "winget has a version, an installer and a defaultLoc
 expect(len({(m["PackageIdentifier"], m["PackageVersion"]) for m in manifests.values()}) == 1,
        "all three name the same package and version")
 installer = manifests.get("installer", {})
-expect(installer.get("InstallerType") == "wix" and installer.get("Scope") == "machine",
-       "the installers are per-machine MSIs (wix)")
-architectures = set()
+# The installer schema's rules for what these entries use (the published JSON schemas cannot be
+# fetched here): a zip names the type of what it holds; each nested file is in the zip; only a
+# portable file has a command alias; the scope is user or machine.
+NESTED_TYPES = {"msix", "msi", "appx", "exe", "inno", "nullsoft", "wix", "burn", "portable"}
+kinds = set()
 for entry in installer.get("Installers", []):
-    architectures.add(entry["Architecture"])
-    msi = released_file(entry["InstallerUrl"])
-    expect(entry["InstallerSha256"] == sha256(msi).upper(), f"{msi}: InstallerSha256 is the file's")
-    package = properties(msi)
-    expect(entry["ProductCode"] == package["ProductCode"], f"{msi}: ProductCode is the package's")
-    apps = entry["AppsAndFeaturesEntries"][0]
-    expect(apps["ProductCode"] == package["ProductCode"] and apps["DisplayVersion"] == installer["PackageVersion"]
-           and apps["UpgradeCode"] == package["UpgradeCode"] and apps["DisplayName"] == package["ProductName"],
-           f"{msi}: AppsAndFeaturesEntries match the package ({apps['DisplayName']})")
-expect(architectures == {"x86", "x64"}, "winget offers the x86 and the x64 installer")
+    kind, scope = entry.get("InstallerType", installer.get("InstallerType")), entry.get("Scope", installer.get("Scope"))
+    name = released_file(entry["InstallerUrl"])
+    where = f"{name} ({entry['Architecture']}, {kind})"
+    kinds.add((entry["Architecture"], kind, scope))
+    expect(scope in ("user", "machine"), f"{where}: Scope is user or machine ({scope})")
+    expect(re.fullmatch(r"[0-9A-F]{64}", entry.get("InstallerSha256", "")) and entry["InstallerSha256"] == sha256(name).upper(),
+           f"{where}: InstallerSha256 is the file's")
+    nested = entry.get("NestedInstallerType")
+    expect((kind == "zip") == bool(nested) and (nested is None or nested in NESTED_TYPES),
+           f"{where}: a zip, and only a zip, names a valid NestedInstallerType ({nested})")
+    files = entry.get("NestedInstallerFiles", [])
+    expect((kind == "zip") == bool(files), f"{where}: a zip, and only a zip, names its nested files")
+    if files:
+        with zipfile.ZipFile(dist / name) as archive:
+            packed = set(archive.namelist())
+        expect(all(f.get("RelativeFilePath") in packed for f in files),
+               f"{where}: every nested file is in the zip, at its root ({[f.get('RelativeFilePath') for f in files]})")
+        expect(all(nested == "portable" or "PortableCommandAlias" not in f for f in files),
+               f"{where}: a command alias only for a portable file")
+        expect({f.get("PortableCommandAlias") for f in files} == {"kavlo-ipfinder", "KavloIPFinder"},
+               f"{where}: both programs are commands, the window's too, as winget makes no shortcut for them")
+        expect(not any("/" in path for path in packed), f"{where}: the files are at the zip's root, for --location")
+    if kind == "wix":
+        package = properties(name)
+        expect(entry["ProductCode"] == package["ProductCode"], f"{where}: ProductCode is the package's")
+        apps = entry["AppsAndFeaturesEntries"][0]
+        expect(apps["ProductCode"] == package["ProductCode"] and apps["DisplayVersion"] == installer["PackageVersion"]
+               and apps["UpgradeCode"] == package["UpgradeCode"] and apps["DisplayName"] == package["ProductName"],
+               f"{where}: AppsAndFeaturesEntries match the package's tables ({apps['DisplayName']})")
+        expect(entry.get("InstallerSwitches", {}).get("InstallLocation") == 'INSTALLDIR="<INSTALLPATH>"',
+               f"{where}: winget install --location names the package's folder property")
+expect(kinds == {(arch, kind, scope) for arch in ("x86", "x64") for kind, scope in (("wix", "machine"), ("zip", "user"))},
+       "winget offers, for x86 and x64, the MSI per machine and the zip per user")
 expect(installer.get("Commands") == ["kavlo-ipfinder"], "winget names the command-line program")
-expect(installer.get("InstallerSwitches", {}).get("InstallLocation") == 'INSTALLDIR="<INSTALLPATH>"',
-       "winget install --location names the package's folder property")
 expect(manifests.get("defaultLocale", {}).get("PackageUrl") == project_url, f"winget's PackageUrl is {project_url}")
 
 # Scoop: the portable zips by architecture, with their hashes and a shortcut.
