@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Drives kavlo-ipfinder as a user of a command line would: arguments, standard input and files in
-# order; spaces, tabs, CRLF and blank lines; a huge line; other scripts' characters; --tsv and
-# --encode; error lines and exit codes; and a reader that goes away.
+# order; spaces, tabs, CRLF and blank lines; a huge line; other scripts' characters; --tsv,
+# --encode, --extract and --json; error lines and exit codes; and a reader that goes away.
 #   cli_test.sh PROGRAM               a native build: lines end in LF
 #   cli_test.sh --wine PROGRAM.exe    a Windows build, inside wine-run --host: lines end in CRLF
 set -uo pipefail
@@ -102,10 +102,58 @@ Try 'kavlo-ipfinder --help'.
 expect "-f needs a file name" "" 2 "" "$(error 'a file name must follow "-f"')
 Try 'kavlo-ipfinder --help'.
 " -f
-expect "--version" "" 0 $'kavlo-ipfinder 1.03\n' "" --version
+expect "--version" "" 0 "kavlo-ipfinder $("$here/../scripts/version" TEXT)"$'\n' "" --version
 "${run[@]}" --help >got.out 2>&1
 status=$?
 check "--help" test $status = 0 -a "$(head -c 6 got.out)" = Usage:
+
+got=$( (printf '\xef'; sleep 0.3; printf '\xbb\xbf0100A8C01F90\n') | "${run[@]}" 2>&1 | tr -d '\r')
+check "a byte-order mark that arrives in two reads: $got" test "$got" = 192.168.0.1:8080
+
+# --extract: which runs of twelve hex digits in a text are hashes, in order of appearance.
+extracts() {  # extracts DESCRIPTION TEXT [HASH...]: the hashes --extract finds in TEXT
+  local what=$1 text=$2 found
+  shift 2
+  found=$(printf '%s' "$text" | "${run[@]}" --extract --tsv | tr -d '\r' | cut -f1 | paste -sd' ')
+  check "--extract: $what${found:+: $found}" test "$found" = "$*"
+}
+extracts "a hash among words" "hash=0100A8C01F90, then" 0100A8C01F90
+extracts "a letter or _ on either side, or a thirteenth digit" \
+  "x0100A8C01F90 0100A8C01F90g _0100A8C01F90 0100A8C01F90_ 0100A8C01F90AB A0100A8C01F90 0100A8C01F9"
+extracts "at the start and the end of the text, in any case" "7f0000010050 x 0100A8C01F90" 7f0000010050 0100A8C01F90
+extracts "a GUID's last group, with or without braces, is none" \
+  "{4167239C-7281-5977-8133-90D68B94A1A1} 4167239c-7281-5977-8133-90d68b94a1a1 {4167239C-7281-5977-8133-0100A8C01F90"
+extracts "after fewer GUID groups, or others, it is one" \
+  "7281-5977-8133-90D68B94A1A1 4167239C-7281-5977-813-0100A8C01F90" 90D68B94A1A1 0100A8C01F90
+extracts "next to punctuation, other scripts and dashes" $'\xc3\xa90100A8C01F90\xc3\xa9 (7F0000010050)-FFFFFFFFFFFF.' \
+  0100A8C01F90 7F0000010050 FFFFFFFFFFFF
+extracts "not across a line end, and in lines of any length" \
+  "0100A8$newline""C01F90 $(printf '%200000s')0100A8C01F90 $(head -c 100000 /dev/zero | tr '\0' 0)" 0100A8C01F90
+expect "--extract: arguments are text, and finding none is exit 1" "" 1 "" "" -x "no hash" "nor here"
+printf 'from 0100A8C01F90 to 7F0000010050\n' >log.txt
+expect "--extract: files and standard input in order, one hash a line" $'x FFFFFFFFFFFF\n' 0 \
+  $'192.168.0.1:8080\n1.0.0.127:80\n255.255.255.255:65535\n0.0.0.0:0\n' "" -x -f log.txt - "id=000000000000"
+
+# --json: every line parses, with the fields it should have.
+json_fields() {  # json_fields [ARGS...] < INPUT: each object's keys and values, one object a line
+  "${run[@]}" --json "$@" | python3 -c '
+import json, sys
+for line in sys.stdin:
+    print(" ".join(f"{key}={value}" for key, value in json.loads(line).items()))'
+}
+printf '0100A8C01F90\n\n0100A8C01F9\n"\\\x01\xff\xc3\xa9\n' >json.txt
+check "--json: decoded, bad and odd inputs" test "$(json_fields -f json.txt 7F0000010050 </dev/null)" = \
+"input=0100A8C01F90 address=192.168.0.1 port=8080 file=json.txt line=1
+input=0100A8C01F9 error=Please enter 12 digits file=json.txt line=3
+input=\"\\"$'\x01\xef\xbf\xbd\xc3\xa9'" error=Please enter 12 digits file=json.txt line=4
+input=7F0000010050 address=1.0.0.127 port=80 argument=4"
+check "--json --encode, and --extract" test "$(json_fields -e 10.0.0.1:80 1.2.3.4 </dev/null; echo "a 0100A8C01F90" | json_fields -x)" = \
+"input=10.0.0.1:80 hash=0100000A0050 argument=3
+input=1.2.3.4 error=no port: give it after a colon, as in 192.168.0.1:8080 argument=4
+input=0100A8C01F90 address=192.168.0.1 port=8080 line=1"
+expect "a format and a mode each once" "" 2 "" "$(error '"--json" cannot go with "--tsv"')
+Try 'kavlo-ipfinder --help'.
+" --tsv --json
 
 # A reader that goes away early: the program ends without a word, its status that of what it did.
 for i in $(seq 200000); do echo 0100A8C01F90; done >many.txt

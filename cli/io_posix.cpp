@@ -1,5 +1,5 @@
 // The command-line program on Linux, macOS and the like: file descriptors, and UTF-8 arguments.
-#include "io.h"
+#include "system_io.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // The command-line program on Windows: handles, UTF-16 arguments, and the console, which is given
 // characters rather than bytes.
-#include "io.h"
+#include "system_io.h"
 
 #include <windows.h>
 

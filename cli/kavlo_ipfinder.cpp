@@ -1,116 +1,94 @@
 // kavlo-ipfinder: decodes user hash numbers from the command line, standard input or files, one a
-// line, with the window's rules; or, with --encode, makes the hash of an address and port.
+// line, with the window's rules; with --encode, makes the hash of an address and port; with
+// --extract, finds and decodes every hash in any text.
 #include "encode.h"
+#include "extract.h"
 #include "hash_text.h"
-#include "io.h"
+#include "system_io.h"
 #include "lines.h"
+#include "text.h"
 #include "version.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 namespace kavlo::cli {
 namespace {
 
 constexpr std::string_view kName = "kavlo-ipfinder";
-constexpr std::string_view kHelp =
-    "Usage: kavlo-ipfinder [--tsv] [HASH...] [-] [-f FILE]...\n"
-    "       kavlo-ipfinder --encode [--tsv] [ADDRESS:PORT...] [-] [-f FILE]...\n"
+
+enum class Mode { Decode, Encode, Extract };
+enum class Format { Plain, Tsv, Json };
+enum class Action { SetMode, SetFormat, File, Help, Version, EndOfOptions };
+
+// Every option, once: its names, what follows it, what it does and its help, whose lines after
+// the first are aligned with it. Parsing and --help both read this table.
+struct Option {
+    std::string_view shortName;  // empty if it has none
+    std::string_view longName;
+    std::string_view argument;   // what follows it ("FILE"), empty if nothing does
+    Action action;
+    int value;                   // the mode or format it sets
+    std::string_view help;
+};
+constexpr Option kOptions[] = {
+    {"-x", "--extract", "", Action::SetMode, static_cast<int>(Mode::Extract),
+     "find and decode every hash in any text, arguments too: twelve hex digits\n"
+     "that are a word of their own and not the last group of a GUID"},
+    {"-e", "--encode", "", Action::SetMode, static_cast<int>(Mode::Encode),
+     "make the hash of each address and port instead: 192.168.0.1:8080 gives\n0100A8C01F90"},
+    {"-f", "--file", "FILE", Action::File, 0, "read FILE, one a line (may be given more than once)"},
+    {"", "--tsv", "", Action::SetFormat, static_cast<int>(Format::Tsv),
+     "print each input, a tab, and its result or what is wrong with it"},
+    {"", "--json", "", Action::SetFormat, static_cast<int>(Format::Json),
+     "print JSON Lines: for each input, an object with its \"input\", then its\n"
+     "\"address\" and \"port\", its \"hash\" or its \"error\", and where it was"},
+    {"-h", "--help", "", Action::Help, 0, "print this help"},
+    {"", "--version", "", Action::Version, 0, "print the version"},
+    {"", "--", "", Action::EndOfOptions, 0, "what follows is input, even if it starts with -"},
+};
+constexpr std::size_t kHelpColumn = 19;
+
+constexpr std::string_view kUsage =
+    "Usage: kavlo-ipfinder [--tsv | --json] [HASH...] [-] [-f FILE]...\n"
+    "       kavlo-ipfinder --encode [--tsv | --json] [ADDRESS:PORT...] [-] [-f FILE]...\n"
+    "       kavlo-ipfinder --extract [--tsv | --json] [TEXT...] [-] [-f FILE]...\n"
     "\n"
     "Decodes twelve-digit user hash numbers into the IPv4 address and port they encode, one\n"
     "a.b.c.d:port line each, in order: 0100A8C01F90 gives 192.168.0.1:8080. Hashes come from the\n"
     "arguments, from standard input (-, or when nothing else is named) and from files (-f), one a\n"
     "line; spaces and tabs around a line are ignored, and blank lines skipped.\n"
+    "\n";
+constexpr std::string_view kExitStatus =
     "\n"
-    "  -e, --encode     make the hash of each address and port instead: 192.168.0.1:8080 gives\n"
-    "                   0100A8C01F90\n"
-    "  -f, --file FILE  read FILE, one a line (may be given more than once)\n"
-    "  --tsv            print each input, a tab, and its result or what is wrong with it\n"
-    "  -h, --help       print this help\n"
-    "  --version        print the version\n"
-    "  --               what follows is input, even if it starts with -\n"
-    "\n"
-    "A bad input is reported on standard error, and the rest go on. Exit status: 0 when every\n"
-    "input was good, 1 when any was bad, 2 for a usage error or a file that could not be read.\n";
+    "A bad input is reported on standard error (with --tsv or --json, in the output), and the rest\n"
+    "go on. Exit status: 0 when every input was good, 1 when any was bad, 2 for a usage error or a\n"
+    "file that could not be read. With --extract: 0 when a hash was found, 1 when none was.\n";
 
 enum Status { kAllGood = 0, kSomeBad = 1, kTrouble = 2 };
 
-// Where an input came from, for messages: "argument 2", "line 7", "list.txt: line 7".
+// An input, in the order given: an argument's text, standard input, or a file.
+struct Source {
+    enum class Kind { Text, StandardInput, File } kind;
+    std::size_t argument;  // the argument's index: the text's, or the file name's
+};
+struct FreeDeleter {
+    void operator()(void* block) const noexcept { std::free(block); }
+};
+
+// Where an input came from, for messages and JSON: "argument 2", "line 7", "list.txt: line 7".
 struct Origin {
     const char* kind;
     std::uint64_t number;
     std::string_view file;  // empty for arguments and standard input
 };
 
-// Appends `text`, of `size` bytes in all, so that it is safe and unambiguous on a terminal and in a
-// tab-separated column: control characters, backslash and (quoted) the double quote are escaped.
-// At most its first LineReader::kHeadSize bytes are shown; "..." says there were more.
-char* appendEscaped(char* out, std::string_view text, std::uint64_t size, bool quoted) noexcept {
-    if (quoted) *out++ = '"';
-    text = {text.data(), std::min(text.size(), LineReader::kHeadSize)};
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\t') {
-            out = std::copy_n("\\t", 2, out);
-        } else if (byte == '\\' || (quoted && byte == '"')) {
-            *out++ = '\\';
-            *out++ = c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            constexpr char kDigits[] = "0123456789ABCDEF";
-            out = std::copy_n("\\x", 2, out);
-            *out++ = kDigits[byte >> 4];
-            *out++ = kDigits[byte & 0xF];
-        } else {
-            *out++ = c;
-        }
-    }
-    if (quoted) *out++ = '"';
-    if (size > text.size()) out = std::copy_n("...", 3, out);
-    return out;
-}
-char* appendNumber(char* out, std::uint64_t value) noexcept {
-    char digits[20];
-    int count = 0;
-    do digits[count++] = static_cast<char>('0' + value % 10); while ((value /= 10) != 0);
-    while (count > 0) *out++ = digits[--count];
-    return out;
-}
-char* append(char* out, std::string_view text) noexcept { return std::copy(text.begin(), text.end(), out); }
-
-// The most appendEscaped writes for a text of up to LineReader::kHeadSize bytes.
-constexpr std::size_t kEscapedRoom = 4 * LineReader::kHeadSize + 5;
-
-// How many UTF-16 code units the UTF-8 text is: the window counts those. Each sequence is one unit,
-// or two for a four-byte one; a byte that fits no sequence counts as one, as Windows makes it U+FFFD.
-// No sequence is longer than three bytes a unit, so a text of more than 36 bytes has more than 12.
-std::uint64_t utf16Units(std::string_view text) noexcept {
-    std::uint64_t units = 0;
-    for (std::size_t i = 0; i < text.size(); ++units) {
-        const auto lead = static_cast<unsigned char>(text[i++]);
-        const std::size_t length = lead >= 0xF0 && lead <= 0xF7 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        for (std::size_t k = 1; k < length && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80; ++k) {
-            ++i;
-        }
-        if (length == 4) ++units;
-    }
-    return units;
-}
-constexpr std::uint64_t kMostBytesOfTwelveUnits = 3 * kHashLength;
-static_assert(LineReader::kHeadSize >= kMostBytesOfTwelveUnits, "a text that may be twelve units is read whole");
-
-// The window's verdict on a text it would hold as UTF-16, for the UTF-8 text whose first bytes are
-// `head` and whose size is `size`.
-HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& address) noexcept {
-    if (size > kMostBytesOfTwelveUnits) return HashVerdict::WrongLength;
-    // Twelve hex digits are twelve ASCII bytes, so the bytes are read directly first; only a text
-    // that is not an address can hold other characters, whose units then decide its message.
-    const HashVerdict verdict = decodeHash(head, address);
-    if (verdict == HashVerdict::Address) return verdict;
-    if (std::none_of(head.begin(), head.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        return verdict;
-    }
-    return utf16Units(head) == kHashLength ? HashVerdict::NotHex : HashVerdict::WrongLength;
-}
+// The most one output line takes: an input shown twice (TSV and JSON alike), a file name, the
+// result and the keys.
+constexpr std::size_t kFileNameShown = 1024;
+constexpr std::size_t kLineRoom = jsonRoom(LineReader::kHeadSize) + jsonRoom(kFileNameShown) + 256;
 
 class Program {
 public:
@@ -119,15 +97,21 @@ public:
     int run(std::span<const Argument> arguments) noexcept;
 
 private:
-    bool takeOptions(std::span<const Argument> arguments) noexcept;
-    void readAll(std::span<const Argument> arguments) noexcept;
-    void readInput(Input& input, std::string_view file) noexcept;
+    bool parse(std::span<const Argument> arguments, Source* sources, std::size_t& count) noexcept;
+    void printHelp() noexcept;
+    void read(const Source& source, std::span<const Argument> arguments) noexcept;
+    void readLines(ByteSource& input, std::string_view file) noexcept;
+    // Every hash in the text, each with the origin (its line's number, where `byLine`).
+    void extract(ByteSource& input, Origin origin, bool byLine) noexcept;
+    void failed(std::string_view file, std::string_view what, std::string_view why) noexcept;
     // One input: a hash, or an address and port with --encode. False once output is impossible.
     bool handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept;
     // A bad input's line on standard error.
     bool report(std::string_view head, std::uint64_t size, const Origin& origin, std::string_view problem) noexcept;
-    bool usageError(std::string_view what, std::string_view argument) noexcept;
+    bool usageError(std::string_view what, std::string_view argument, std::string_view then = {},
+                    std::string_view other = {}) noexcept;
     void complain(std::string_view text) noexcept;
+    char* writeOrigin(char* out, const Origin& origin) const noexcept;
 
     // Output is gathered and written in large blocks: before each read, which may wait for a
     // person, and when the block is full.
@@ -137,8 +121,9 @@ private:
 
     Output out_;
     Output err_;
-    bool encode_ = false;
-    bool tsv_ = false;
+    Mode mode_ = Mode::Decode;
+    Format format_ = Format::Plain;
+    bool found_ = false;    // --extract found a hash
     bool stopped_ = false;  // the output cannot be written: nothing more is done
     int status_ = kAllGood;
     char block_[1 << 16]{};
@@ -171,10 +156,12 @@ void Program::complain(std::string_view text) noexcept {
     err_.write(kNewline);
 }
 
-bool Program::usageError(std::string_view what, std::string_view argument) noexcept {
-    char text[kEscapedRoom + 64];
-    char* end = append(text, what);
-    end = appendEscaped(end, argument, argument.size(), true);
+// "unknown option "--hex"", or with a second part: ""--json" cannot go with "--tsv"".
+bool Program::usageError(std::string_view what, std::string_view argument, std::string_view then,
+                         std::string_view other) noexcept {
+    char text[2 * kEscapedRoom + 64];
+    char* end = appendEscaped(append(text, what), argument, argument.size(), true);
+    if (!other.empty()) end = appendEscaped(append(end, then), other, other.size(), true);
     complain({text, static_cast<std::size_t>(end - text)});
     err_.write("Try 'kavlo-ipfinder --help'.");
     err_.write(kNewline);
@@ -182,113 +169,181 @@ bool Program::usageError(std::string_view what, std::string_view argument) noexc
     return false;
 }
 
-bool Program::takeOptions(std::span<const Argument> arguments) noexcept {
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string_view argument = arguments[i].text;
-        if (argument == "--") break;
-        if (argument.size() < 2 || argument[0] != '-') continue;
-        if (argument == "-h" || argument == "--help") {
-            for (std::string_view help = kHelp; !help.empty();) {
-                const std::size_t end = help.find('\n');
-                out_.write({help.data(), end});
-                out_.write(kNewline);
-                help.remove_prefix(end + 1);
-            }
-            return false;
+void Program::printHelp() noexcept {
+    char text[256];
+    const auto line = [&](char* end) {
+        out_.write({text, static_cast<std::size_t>(end - text)});
+        out_.write(kNewline);
+    };
+    const auto lines = [&](std::string_view block) {
+        for (std::size_t at; (at = block.find('\n')) != std::string_view::npos; block.remove_prefix(at + 1)) {
+            line(append(text, firstBytes(block, at)));
         }
-        if (argument == "--version") {
-            out_.write("kavlo-ipfinder " KAVLO_VERSION_TEXT);
-            out_.write(kNewline);
-            return false;
-        }
-        if (argument == "-e" || argument == "--encode") {
-            encode_ = true;
-        } else if (argument == "--tsv") {
-            tsv_ = true;
-        } else if (argument == "-f" || argument == "--file") {
-            if (++i == arguments.size()) return usageError("a file name must follow ", argument);
-        } else {
-            return usageError("unknown option ", argument);
+    };
+    lines(kUsage);
+    for (const Option& option : kOptions) {
+        char* end = append(text, "  ");
+        if (!option.shortName.empty()) end = append(append(end, option.shortName), ", ");
+        end = append(end, option.longName);
+        if (!option.argument.empty()) end = append(append(end, " "), option.argument);
+        std::string_view help = option.help;
+        for (bool first = true; first || !help.empty(); first = false) {
+            const std::size_t at = std::min(help.find('\n'), help.size());
+            end = std::fill_n(end, std::max<std::ptrdiff_t>(1, text + kHelpColumn - end), ' ');
+            line(append(end, firstBytes(help, at)));
+            help.remove_prefix(std::min(at + 1, help.size()));
+            end = text;
         }
     }
+    lines(kExitStatus);
+}
+
+// Reads the arguments, once, into the settings and the inputs in the order given. False when
+// nothing is to be read: after --help or --version, or a usage error.
+bool Program::parse(std::span<const Argument> arguments, Source* sources, std::size_t& count) noexcept {
+    const Option* setBy[2] = {nullptr, nullptr};  // the option that set the mode, the format
+    bool options = true;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i].text;
+        if (!options || argument.size() < 2 || argument[0] != '-') {
+            sources[count++] = {argument == "-" && options ? Source::Kind::StandardInput : Source::Kind::Text, i};
+            continue;
+        }
+        const Option* option = std::find_if(std::begin(kOptions), std::end(kOptions), [&](const Option& o) {
+            return argument == o.longName || argument == o.shortName;
+        });
+        if (option == std::end(kOptions)) return usageError("unknown option ", argument);
+        switch (option->action) {
+            case Action::SetMode:
+            case Action::SetFormat: {
+                const Option*& earlier = setBy[option->action == Action::SetFormat];
+                if (earlier && earlier != option) return usageError("", argument, " cannot go with ", earlier->longName);
+                earlier = option;
+                if (option->action == Action::SetMode) mode_ = static_cast<Mode>(option->value);
+                if (option->action == Action::SetFormat) format_ = static_cast<Format>(option->value);
+                break;
+            }
+            case Action::File:
+                if (++i == arguments.size()) return usageError("a file name must follow ", argument);
+                sources[count++] = {Source::Kind::File, i};
+                break;
+            case Action::Help:
+                printHelp();
+                return false;
+            case Action::Version:
+                out_.write("kavlo-ipfinder " KAVLO_VERSION_TEXT);
+                out_.write(kNewline);
+                return false;
+            case Action::EndOfOptions: options = false; break;
+        }
+    }
+    if (count == 0) sources[count++] = {Source::Kind::StandardInput, 0};
     return true;
 }
 
-void Program::readAll(std::span<const Argument> arguments) noexcept {
-    bool named = false;  // anything to read: otherwise standard input is read
-    bool options = true;
-    for (std::size_t i = 0; i < arguments.size() && !stopped_; ++i) {
-        const std::string_view argument = arguments[i].text;
-        if (options && argument == "--") {
-            options = false;
-        } else if (argument == "-") {
-            named = true;
-            Input input;
-            readInput(input, {});
-        } else if (options && (argument == "-f" || argument == "--file")) {
-            named = true;
-            Input input(arguments[++i]);
-            readInput(input, arguments[i].text);
-        } else if (!options || argument.size() < 2 || argument[0] != '-') {
-            named = true;
-            handle(argument, argument.size(), {"argument", i + 1, {}});
-        }
-    }
-    if (!named && !stopped_) {
-        Input input;
-        readInput(input, {});
-    }
+void Program::failed(std::string_view file, std::string_view what, std::string_view why) noexcept {
+    // "list.txt: No such file or directory", as other tools say it.
+    char text[kEscapedRoom + 256];
+    char* end = file.empty() ? append(text, "standard input") : appendEscaped(text, file, file.size(), false);
+    end = append(append(append(end, ": "), what), why);
+    complain({text, static_cast<std::size_t>(end - text)});
+    status_ = kTrouble;
 }
 
-void Program::readInput(Input& input, std::string_view file) noexcept {
-    // "list.txt: No such file or directory", as other tools say it.
-    const auto failed = [&](std::string_view what, std::string_view why) {
-        char text[kEscapedRoom + 256];
-        char* end = file.empty() ? append(text, "standard input")
-                                 : appendEscaped(text, file, file.size(), false);
-        end = append(append(append(end, ": "), what), why);
-        complain({text, static_cast<std::size_t>(end - text)});
-        status_ = kTrouble;
-    };
-    if (!input.error().empty()) return failed({}, input.error());
+void Program::read(const Source& source, std::span<const Argument> arguments) noexcept {
+    if (source.kind == Source::Kind::Text) {
+        const std::string_view text = arguments[source.argument].text;
+        const Origin origin{"argument", source.argument + 1, {}};
+        if (mode_ != Mode::Extract) {
+            handle(text, text.size(), origin);
+            return;
+        }
+        TextSource input(text);
+        extract(input, origin, false);
+        return;
+    }
+    const bool file = source.kind == Source::Kind::File;
+    Input input = file ? Input(arguments[source.argument]) : Input();
+    const std::string_view name = file ? arguments[source.argument].text : std::string_view{};
+    if (!input.error().empty()) return failed(name, {}, input.error());
+    if (mode_ == Mode::Extract) return extract(input, {"line", 0, name}, true);
+    readLines(input, name);
+}
+
+void Program::readLines(ByteSource& input, std::string_view file) noexcept {
     LineReader reader(input, &Program::flushBeforeRead, this);
-    Line line;
+    Line line{};
     while (reader.next(line)) {
         if (!handle(line.head, line.size, {"line", line.number, file})) return;
     }
-    if (!reader.failure().empty()) failed("cannot be read: ", reader.failure());
+    if (!reader.failure().empty()) failed(file, "cannot be read: ", reader.failure());
+}
+
+void Program::extract(ByteSource& input, Origin origin, bool byLine) noexcept {
+    HashFinder finder(input, &Program::flushBeforeRead, this);
+    FoundHash hash{};
+    while (finder.next(hash)) {
+        found_ = true;
+        if (byLine) origin.number = hash.line;
+        if (!handle(hash.text, hash.text.size(), origin)) return;
+    }
+    if (!finder.failure().empty()) failed(origin.file, "cannot be read: ", finder.failure());
+}
+
+char* Program::writeOrigin(char* out, const Origin& origin) const noexcept {
+    if (!origin.file.empty()) {
+        out = appendJson(append(out, ", \"file\": "), firstBytes(origin.file, kFileNameShown), origin.file.size());
+    }
+    out = append(append(append(out, ", \""), origin.kind), "\": ");
+    return appendNumber(out, origin.number);
 }
 
 bool Program::handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept {
-    // The most one input's line takes: the input escaped, a tab, a result or problem, a line end.
-    if (!room(kEscapedRoom + 80)) return false;
+    if (!room(kLineRoom)) return false;
     char* const start = block_ + used_;
-    char* out = tsv_ ? append(appendEscaped(start, head, size, false), "\t") : start;
+    char* out = start;
+    if (format_ == Format::Tsv) out = append(appendEscaped(out, head, size, false), "\t");
+    if (format_ == Format::Json) out = append(appendJson(append(out, "{\"input\": "), head, size), ", ");
     // The problem's words, which `problem` may point into past the branch that writes them.
     // cppcheck-suppress variableScope
     char words[64];
     std::string_view problem;
-    if (encode_) {
+    if (mode_ == Mode::Encode) {
         if (size > LineReader::kHeadSize) {
             problem = "too long for an address and port";
         } else if (const AddressReading reading = readAddress(head); reading.problem != AddressProblem::None) {
             problem = describe(reading, words);
         } else {
+            if (format_ == Format::Json) out = append(out, "\"hash\": \"");
             out = writeHash(reading.address, out);
+            if (format_ == Format::Json) out = append(out, "\"");
         }
     } else {
         Address address{};
         switch (decodeText(head, size, address)) {
             case HashVerdict::WrongLength: problem = "Please enter 12 digits"; break;
             case HashVerdict::NotHex: problem = "Please enter hex digits"; break;
-            case HashVerdict::Address: out = writeAddress(address, out); break;
+            case HashVerdict::Address:
+                if (format_ != Format::Json) {
+                    out = writeAddress(address, out);
+                    break;
+                }
+                // "a.b.c.d:port" split at its colon into the address and the port.
+                char text[kAddressTextRoom];
+                const std::string_view written(text, static_cast<std::size_t>(writeAddress(address, text) - text));
+                const std::size_t colon = written.find(':');
+                out = append(append(append(out, "\"address\": \""), firstBytes(written, colon)), "\", \"port\": ");
+                out = append(out, bytesAfter(written, colon + 1));
+                break;
         }
     }
     if (!problem.empty()) {
         status_ = std::max<int>(status_, kSomeBad);
-        if (!tsv_) return report(head, size, origin, problem);
-        out = append(out, problem);  // in the result's place
+        if (format_ == Format::Plain) return report(head, size, origin, problem);
+        out = format_ == Format::Json ? append(append(append(out, "\"error\": \""), problem), "\"")
+                                      : append(out, problem);  // in the result's place
     }
+    if (format_ == Format::Json) out = append(writeOrigin(out, origin), "}");
     out = append(out, kNewline);
     used_ += static_cast<std::size_t>(out - start);
     return true;
@@ -309,8 +364,19 @@ bool Program::report(std::string_view head, std::uint64_t size, const Origin& or
 }
 
 int Program::run(std::span<const Argument> arguments) noexcept {
-    if (takeOptions(arguments)) readAll(arguments);
+    // At most one input an argument, or standard input alone.
+    const std::unique_ptr<Source[], FreeDeleter> sources(
+        static_cast<Source*>(std::malloc((arguments.size() + 1) * sizeof(Source))));
+    if (!sources) {
+        complain("out of memory");
+        return kTrouble;
+    }
+    std::size_t count = 0;
+    if (parse(arguments, sources.get(), count)) {
+        for (std::size_t i = 0; i < count && !stopped_; ++i) read(sources[i], arguments);
+    }
     flush();
+    if (mode_ == Mode::Extract && status_ != kTrouble) return found_ ? kAllGood : kSomeBad;
     return status_;
 }
 

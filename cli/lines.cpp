@@ -12,41 +12,58 @@ std::string_view LineReader::trimmed(std::string_view raw) noexcept {
     return raw;
 }
 
-LineReader::LineReader(Input& input, void (*beforeRead)(void*), void* context) noexcept
+LineReader::LineReader(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
     : input_(input), beforeRead_(beforeRead), context_(context) {}
+
+Mark markOf(std::string_view first, bool more) noexcept {
+    constexpr std::string_view kUtf8 = "\xEF\xBB\xBF";
+    constexpr std::string_view kUtf16Little = "\xFF\xFE";
+    constexpr std::string_view kUtf16Big = "\xFE\xFF";
+    if (first.starts_with(kUtf8)) return Mark::Utf8;
+    if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big)) return Mark::Utf16;
+    const bool maybe = !first.empty() && (kUtf8.starts_with(first) || kUtf16Little.starts_with(first) ||
+                                          kUtf16Big.starts_with(first));
+    return maybe && more ? Mark::Undecided : Mark::None;
+}
 
 // Moves what is left to the front and reads more behind it; false when nothing more came.
 bool LineReader::fill() noexcept {
     std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
+    searched_ -= std::min(searched_, begin_);
     begin_ = 0;
     beforeRead_(context_);
     const long count = input_.read(buffer_ + end_, sizeof buffer_ - end_);
     if (count <= 0) {
         atEnd_ = true;
         if (count < 0) failure_ = input_.error();
-        return false;
+    } else {
+        end_ += static_cast<std::size_t>(count);
     }
-    end_ += static_cast<std::size_t>(count);
-    if (!started_) {
-        started_ = true;
-        // Notepad starts UTF-8 with a byte-order mark; UTF-16 is not text this program reads.
-        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_);
-        if (end_ >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-            begin_ = 3;
-        } else if (end_ >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-            failure_ = "the text is UTF-16: save it as UTF-8 or ASCII";
-            atEnd_ = true;
-            return false;
+    // A mark's bytes may come in more than one read: it is told once they are there.
+    if (!started_ && failure_.empty()) {
+        switch (markOf({buffer_, end_}, !atEnd_)) {
+            case Mark::Utf8: begin_ = kUtf8MarkSize; break;
+            case Mark::Utf16:
+                failure_ = kUtf16Failure;
+                atEnd_ = true;
+                return false;
+            case Mark::Undecided: return true;
+            case Mark::None: break;
         }
+        started_ = true;
     }
-    return true;
+    return count > 0;
 }
 
 bool LineReader::nextAnyLine(Line& line) noexcept {
     while (failure_.empty()) {
         const char* start = buffer_ + begin_;
-        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+        // What an earlier look found no line end in is not searched again: a long line that
+        // arrives in small pieces costs as much as one that arrives whole.
+        const std::size_t from = std::max(begin_, searched_);
+        const auto* newline = static_cast<const char*>(std::memchr(buffer_ + from, '\n', end_ - from));
+        searched_ = newline ? 0 : end_;
         std::string_view raw;
         if (newline) {
             raw = {start, static_cast<std::size_t>(newline - start)};

@@ -1,7 +1,7 @@
 // Lines of text from an input, in memory that stays the same however long the input or a line is.
 #pragma once
 
-#include "io.h"
+#include "system_io.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,12 +18,20 @@ struct Line {
     std::uint64_t number;  // from 1, blank lines counted
 };
 
+// What a text's first bytes say of it: nothing, a UTF-8 byte-order mark (which Notepad writes), or
+// UTF-16, which this program does not read. Undecided while `first` is too short to tell and
+// more bytes may come.
+enum class Mark { None, Utf8, Utf16, Undecided };
+[[nodiscard]] Mark markOf(std::string_view first, bool more) noexcept;
+inline constexpr std::size_t kUtf8MarkSize = 3;
+inline constexpr std::string_view kUtf16Failure = "the text is UTF-16: save it as UTF-8 or ASCII";
+
 class LineReader {
 public:
     static constexpr std::size_t kHeadSize = 64;
 
     // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
-    LineReader(Input& input, void (*beforeRead)(void*), void* context) noexcept;
+    LineReader(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept;
 
     // The next line that is not blank; false at the end of the input, or when reading failed
     // (`failure()` then says why).
@@ -68,15 +76,16 @@ private:
     bool fill() noexcept;
     bool longLine(Line& line) noexcept;
 
-    Input& input_;
+    ByteSource& input_;
     void (*beforeRead_)(void*);
     void* context_;
     // Lines that fit are handed out from here, unmoved; a longer one is read through.
     char buffer_[1 << 16]{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    std::size_t searched_ = 0;  // no line end lies between begin_ and this
     bool atEnd_ = false;
-    bool started_ = false;
+    bool started_ = false;  // the byte-order mark, if any, has been dealt with
     std::string_view failure_;
     std::uint64_t number_ = 0;
     char head_[kHeadSize]{};

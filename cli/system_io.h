@@ -16,8 +16,39 @@ struct Argument {
     const void* native;
 };
 
+// Where text is read from: an Input, or, in tests, bytes handed out in pieces.
+class ByteSource {
+public:
+    // Up to `size` bytes: how many, 0 at the end, or -1 on a failure that error() then describes.
+    virtual long read(char* buffer, std::size_t size) noexcept = 0;
+    // Why opening or reading failed ("No such file or directory"); empty if nothing failed.
+    [[nodiscard]] virtual std::string_view error() const noexcept = 0;
+
+protected:
+    ByteSource() = default;
+    ByteSource(const ByteSource&) = default;
+    ByteSource& operator=(const ByteSource&) = default;
+    ~ByteSource() = default;
+};
+
+// A text in memory, read as an input is: an argument that --extract reads as text.
+class TextSource final : public ByteSource {
+public:
+    explicit TextSource(std::string_view text) noexcept : text_(text) {}
+    long read(char* buffer, std::size_t size) noexcept override {
+        const std::size_t count = text_.size() < size ? text_.size() : size;
+        for (std::size_t i = 0; i < count; ++i) buffer[i] = text_[i];
+        text_.remove_prefix(count);
+        return static_cast<long>(count);
+    }
+    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
+
+private:
+    std::string_view text_;
+};
+
 // Standard input, or a file named on the command line.
-class Input {
+class Input final : public ByteSource {
 public:
     Input() noexcept;  // standard input
     explicit Input(const Argument& file) noexcept;
@@ -25,10 +56,8 @@ public:
     Input& operator=(const Input&) = delete;
     ~Input();
 
-    // Up to `size` bytes: how many, 0 at the end, or -1 on a failure that error() then describes.
-    long read(char* buffer, std::size_t size) noexcept;
-    // Why opening or reading failed ("No such file or directory"); empty if nothing failed.
-    [[nodiscard]] std::string_view error() const noexcept { return {error_, errorSize_}; }
+    long read(char* buffer, std::size_t size) noexcept override;
+    [[nodiscard]] std::string_view error() const noexcept override { return {error_, errorSize_}; }
 
 private:
     void keepError(unsigned long code) noexcept;

@@ -12,6 +12,9 @@ get_filename_component(name ${EXE} NAME)
 if(NOT SUBSYSTEM)
     set(SUBSYSTEM 2)  # a window; 3 is the console
 endif()
+if(SUBSYSTEM EQUAL 3 AND CONSOLE_MAX_BYTES)
+    set(MAX_BYTES ${CONSOLE_MAX_BYTES})  # the command line's own limit: it does more
+endif()
 set(problems "")
 macro(report text)
     if(NOT QUIET)

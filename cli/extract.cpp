@@ -1,0 +1,105 @@
+#include "extract.h"
+
+#include "lines.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace kavlo::cli {
+namespace {
+
+enum : std::uint8_t { kHex = 1, kWord = 2 };
+constexpr auto kClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        const bool word = hex || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        classes[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((hex ? kHex : 0) | (word ? kWord : 0));
+    }
+    return classes;
+}();
+bool isHex(char c) noexcept { return kClasses[static_cast<unsigned char>(c)] & kHex; }
+bool isWord(char c) noexcept { return kClasses[static_cast<unsigned char>(c)] & kWord; }
+
+// Whether the 24 bytes at `p` are a GUID's first four groups and their dashes.
+bool areGuidGroups(const char* p) noexcept {
+    for (std::size_t i = 0; i < 24; ++i) {
+        if (i == 8 || i == 13 || i == 18 || i == 23 ? p[i] != '-' : !isHex(p[i])) return false;
+    }
+    return true;
+}
+constexpr std::size_t kGuidGroups = 24;
+
+}  // namespace
+
+HashFinder::HashFinder(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
+    : input_(input), beforeRead_(beforeRead), context_(context) {}
+
+bool HashFinder::next(FoundHash& hash) noexcept {
+    while (true) {
+        // Every run of twelve hex digits covers exactly one position in twelve, so only those are
+        // looked at: text without hex digits is passed over twelve bytes a step.
+        while (probe_ < end_) {
+            if (!isHex(buffer_[probe_])) {
+                probe_ += kLength;
+                continue;
+            }
+            std::size_t start = probe_;
+            while (start > 0 && isHex(buffer_[start - 1])) --start;
+            std::size_t stop = probe_ + 1;
+            while (stop < end_ && isHex(buffer_[stop])) ++stop;
+            if (stop == end_ && !atEnd_) {
+                // It may go on past what has been read; if it is too long already, only where it ends matters.
+                if (stop - start > kLength) probe_ = stop - 1;
+                break;
+            }
+            // The next run starts past this one's end, and covers the twelfth position after it.
+            probe_ = stop + kLength;
+            // A run that reaches back to the bytes kept is longer than they are.
+            if (stop - start != kLength || (start == 0 && !atStart_)) continue;
+            if ((start > 0 && isWord(buffer_[start - 1])) || (stop < end_ && isWord(buffer_[stop]))) continue;
+            if (start >= kGuidGroups && areGuidGroups(buffer_ + start - kGuidGroups)) continue;
+            line_ += static_cast<std::uint64_t>(std::count(buffer_ + counted_, buffer_ + start, '\n'));
+            counted_ = start;
+            hash = {{buffer_ + start, kLength}, line_};
+            return true;
+        }
+        if (atEnd_) return false;
+        fill();
+    }
+}
+
+// Moves the bytes still needed to the front and reads more behind them.
+void HashFinder::fill() noexcept {
+    static_assert(kContext >= kGuidGroups + kLength, "a hash, its GUID groups and the byte before are kept");
+    const std::size_t keep = probe_ > kContext ? std::min(probe_ - kContext, end_) : 0;
+    if (counted_ < keep) line_ += static_cast<std::uint64_t>(std::count(buffer_ + counted_, buffer_ + keep, '\n'));
+    counted_ = std::max(counted_, keep) - keep;
+    std::memmove(buffer_, buffer_ + keep, end_ - keep);
+    end_ -= keep;
+    probe_ -= keep;
+    atStart_ = atStart_ && keep == 0;
+    beforeRead_(context_);
+    const long count = input_.read(buffer_ + end_, sizeof buffer_ - end_);
+    if (count <= 0) {
+        atEnd_ = true;
+        if (count < 0) failure_ = input_.error();
+    } else {
+        end_ += static_cast<std::size_t>(count);
+    }
+    // A UTF-8 mark is three bytes that are neither digits nor letters: no hash can take them for
+    // its own. UTF-16 text is refused, as the line reader refuses it.
+    if (!started_ && failure_.empty()) {
+        const Mark mark = markOf({buffer_, end_}, !atEnd_);
+        if (mark == Mark::Undecided) return;
+        if (mark == Mark::Utf16) {
+            failure_ = kUtf16Failure;
+            atEnd_ = true;
+            end_ = 0;
+        }
+        started_ = true;
+    }
+}
+
+}  // namespace kavlo::cli

@@ -1,0 +1,52 @@
+// Finds user hashes in any text (logs, mail, tickets), in memory that stays the same however long
+// the text or a line of it is.
+#pragma once
+
+#include "system_io.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kavlo::cli {
+
+struct FoundHash {
+    std::string_view text;  // the twelve digits
+    std::uint64_t line;     // from 1
+};
+
+// A hash is a run of exactly twelve hex digits that is a whole word, the character on each side
+// (where there is one) being no ASCII letter, digit or '_', and that is not the last group of a
+// GUID: not right after "XXXXXXXX-XXXX-XXXX-XXXX-" in hex digits.
+class HashFinder {
+public:
+    // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
+    HashFinder(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept;
+
+    // The next hash, in order of appearance; false at the end of the text, or when reading failed
+    // (`failure()` then says why).
+    bool next(FoundHash& hash) noexcept;
+    [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
+
+private:
+    static constexpr std::size_t kLength = 12;
+    // What is kept before the next position looked at, when the buffer moves on: a hash there,
+    // the character before it and the GUID groups before that.
+    static constexpr std::size_t kContext = 3 * kLength;
+    void fill() noexcept;
+
+    ByteSource& input_;
+    void (*beforeRead_)(void*);
+    void* context_;
+    char buffer_[kContext + (1 << 16)]{};
+    std::size_t probe_ = kLength - 1;  // the next position looked at
+    std::size_t end_ = 0;
+    std::size_t counted_ = 0;          // line ends are counted up to here
+    std::uint64_t line_ = 1;
+    bool atStart_ = true;              // buffer_[0] is the text's first byte
+    bool atEnd_ = false;
+    bool started_ = false;             // the byte-order mark, if any, has been dealt with
+    std::string_view failure_;
+};
+
+}  // namespace kavlo::cli

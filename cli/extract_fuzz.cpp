@@ -1,0 +1,62 @@
+// Fuzzes --extract's scanner against the rules written plainly as regular expressions: the same
+// hashes, in the same order, on the same lines, however the text's bytes arrive. The first byte
+// of the input sets the size of the pieces the text is handed out in.
+#include "extract.h"
+#include "lines.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+class PiecewiseSource final : public kavlo::cli::ByteSource {
+public:
+    PiecewiseSource(std::string_view text, std::size_t piece) : text_(text), piece_(piece) {}
+    long read(char* buffer, std::size_t size) noexcept override {
+        const std::size_t count = std::min({size, piece_, text_.size()});
+        std::copy_n(text_.data(), count, buffer);
+        text_.remove_prefix(count);
+        return static_cast<long>(count);
+    }
+    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
+
+private:
+    std::string_view text_;
+    std::size_t piece_;
+};
+
+using Found = std::vector<std::pair<std::string, std::uint64_t>>;
+
+Found reference(const std::string& text) {
+    static const std::regex hexRun("[0-9A-Fa-f]{12}");
+    static const std::regex word("[A-Za-z0-9_]");
+    static const std::regex guidGroups("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-");
+    Found found;
+    for (std::size_t i = 0; i + 12 <= text.size(); ++i) {
+        if (!std::regex_match(text.substr(i, 12), hexRun)) continue;
+        if (i > 0 && std::regex_match(text.substr(i - 1, 1), word)) continue;
+        if (i + 12 < text.size() && std::regex_match(text.substr(i + 12, 1), word)) continue;
+        if (i >= 24 && std::regex_match(text.substr(i - 24, 24), guidGroups)) continue;
+        found.emplace_back(text.substr(i, 12), 1 + std::count(text.begin(), text.begin() + static_cast<long>(i), '\n'));
+    }
+    return found;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    PiecewiseSource source(text, 1 + data[0] % 64);
+    kavlo::cli::HashFinder finder(source, [](void*) {}, nullptr);
+    Found found;
+    kavlo::cli::FoundHash hash{};
+    while (finder.next(hash)) found.emplace_back(std::string(hash.text), hash.line);
+    const bool utf16 = kavlo::cli::markOf(text, false) == kavlo::cli::Mark::Utf16;
+    if (found != (utf16 ? Found{} : reference(text)) || finder.failure().empty() == utf16) std::abort();
+    return 0;
+}

@@ -1,0 +1,101 @@
+// The line reader on inputs that hand out their bytes in small pieces, as pipes and consoles do.
+#include "lines.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace kavlo::cli {
+namespace {
+
+// Hands out `text` at most `piece(read number)` bytes at a time.
+class PiecewiseSource final : public ByteSource {
+public:
+    PiecewiseSource(std::string text, std::function<std::size_t()> piece) : text_(std::move(text)), piece_(std::move(piece)) {}
+    long read(char* buffer, std::size_t size) noexcept override {
+        const std::size_t count = std::min({size, piece_(), text_.size() - at_});
+        std::copy_n(text_.data() + at_, count, buffer);
+        at_ += count;
+        return static_cast<long>(count);
+    }
+    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
+
+private:
+    std::string text_;
+    std::function<std::size_t()> piece_;
+    std::size_t at_ = 0;
+};
+
+struct Seen {
+    std::string head;
+    std::uint64_t size;
+    std::uint64_t number;
+    friend bool operator==(const Seen&, const Seen&) = default;
+};
+
+void PrintTo(const Seen& seen, std::ostream* out) { *out << '"' << seen.head << "\" " << seen.size << " @" << seen.number; }
+
+// Every line the reader gives, and its failure ("" if none).
+std::pair<std::vector<Seen>, std::string> readAll(const std::string& text, std::function<std::size_t()> piece) {
+    PiecewiseSource source(text, std::move(piece));
+    LineReader reader(source, [](void*) {}, nullptr);
+    std::vector<Seen> lines;
+    Line line{};
+    while (reader.next(line)) lines.push_back({std::string(line.head), line.size, line.number});
+    return {lines, std::string(reader.failure())};
+}
+
+constexpr std::size_t kBuffer = 1 << 16;  // the reader's buffer
+const std::string kHash = "0100A8C01F90";
+
+struct Case {
+    const char* name;
+    std::string input;
+    std::vector<Seen> lines;
+    std::string failure;
+};
+
+std::vector<Case> cases() {
+    const std::string full(kBuffer, 'A');
+    const std::string head(LineReader::kHeadSize, 'A');
+    return {
+        {"a UTF-8 byte-order mark, however its bytes arrive", "\xEF\xBB\xBF" + kHash + "\n", {{kHash, 12, 1}}, ""},
+        {"no mark: a text that starts as one", "\xEF\xBB" + kHash + "\n", {{"\xEF\xBB" + kHash, 14, 1}}, ""},
+        {"a lone first byte of a mark at the end", "\xEF", {{"\xEF", 1, 1}}, ""},
+        {"UTF-16, little-endian", std::string("\xFF\xFE" "0\0", 4), {}, "the text is UTF-16: save it as UTF-8 or ASCII"},
+        {"UTF-16, big-endian", std::string("\xFE\xFF\0" "0", 4), {}, "the text is UTF-16: save it as UTF-8 or ASCII"},
+        {"CRLF, however it arrives", kHash + "\r\n" + kHash + "\r\n", {{kHash, 12, 1}, {kHash, 12, 2}}, ""},
+        {"blank and padded lines", "\n \t\n\t" + kHash + " \r\n\r\n  AB  \n", {{kHash, 12, 3}, {"AB", 2, 5}}, ""},
+        {"no line end at the end", kHash + "\n" + kHash, {{kHash, 12, 1}, {kHash, 12, 2}}, ""},
+        {"a line end among a line's first twelve bytes", "\n0100A8C01F9\nAB\nCDEFGHIJK\n\r\n0100A8C01F\r\n",
+         {{"0100A8C01F9", 11, 2}, {"AB", 2, 3}, {"CDEFGHIJK", 9, 4}, {"0100A8C01F", 10, 6}}, ""},
+        {"a line of exactly the buffer's size", full + "\n" + kHash + "\n", {{head, kBuffer, 1}, {kHash, 12, 2}}, ""},
+        {"a line a byte longer", full + "A\r\n" + kHash, {{head, kBuffer + 1, 1}, {kHash, 12, 2}}, ""},
+        {"a long blank line", std::string(kBuffer + 5, ' ') + "\n" + kHash, {{kHash, 12, 2}}, ""},
+    };
+}
+
+TEST(LineReader, ReadsLinesHoweverTheBytesArrive) {
+    std::mt19937 random(20261209);
+    const std::pair<const char*, std::function<std::size_t()>> pieces[] = {
+        {"one byte at a time", [] { return std::size_t{1}; }},
+        {"two bytes at a time", [] { return std::size_t{2}; }},
+        {"random sizes", [&random] { return std::size_t{1} + random() % 40; }},
+        {"as much as asked for", [] { return std::size_t{1} << 30; }},
+    };
+    for (const Case& c : cases()) {
+        for (const auto& [how, piece] : pieces) {
+            SCOPED_TRACE(std::string(c.name) + ", " + how);
+            const auto [lines, failure] = readAll(c.input, piece);
+            EXPECT_EQ(lines, c.lines);
+            EXPECT_EQ(failure, c.failure);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kavlo::cli
