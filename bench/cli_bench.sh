@@ -2,7 +2,8 @@
 # kavlo-ipfinder's speed, native build, file to file: 10,000,000 random hashes (130 MB) decoded,
 # beside the floor for moving that much data (cat | cat), a plain iostream decoder and, where
 # python3 exists, a Python one-liner; the addresses encoded back, beside a plain iostream encoder;
-# and its peak memory for 10 lines and for all of them. kavlo-ipfinder's and the floor's times are
+# a log of 2,000,000 lines searched with --extract, beside grep -ow piped into it and cat; and
+# its peak memory for 10 lines and for all of them. kavlo-ipfinder's and the floor's times are
 # the median of three runs; the slow yardsticks run once.
 #   cli_bench.sh NATIVE-BUILD-DIR
 set -euo pipefail
@@ -56,6 +57,23 @@ row "kavlo-ipfinder --encode" "$encoded"
 row "iostream encoder" "$iostream"
 echo "  speed: $(ratio "$iostream" "$encoded")x the iostream encoder (target 10x: $(verdict "$(ratio "$iostream" "$encoded")" 10 1))"
 
+lines=2000000
+[ -f log.txt ] || "$build/cli_reference" log $lines >log.txt
+megabytes=$(awk -v b="$(stat -c %s log.txt)" 'BEGIN { printf "%.0f", b / 1e6 }')
+echo "== kavlo-ipfinder --extract: a log of $lines lines ($megabytes MB), file to file"
+extracted=$(seconds 3 extracted.txt "'$build/kavlo-ipfinder' --extract -f log.txt")
+grepped=$(seconds 1 grepped.txt "LC_ALL=C grep -ow '[0-9A-Fa-f]\{12\}' log.txt | '$build/kavlo-ipfinder'")
+copied=$(seconds 3 copied.txt "cat log.txt")
+# One hash a line; grep also takes each GUID's last group for one.
+[ "$(wc -l <extracted.txt)" = $lines ] && [ "$(wc -l <grepped.txt)" = $((2 * lines)) ] ||
+  { echo "--extract or grep found other hashes than the log holds" >&2; exit 1; }
+rate() { awk -v mb="$megabytes" -v s="$2" -v name="$1" 'BEGIN { printf "  %-28s %8.2f s %8.0f MB/s\n", name, s, mb / s }'; }
+rate "kavlo-ipfinder --extract" "$extracted"
+rate "grep -ow | kavlo-ipfinder" "$grepped"
+rate "cat (the floor)" "$copied"
+echo "  speed: $(ratio "$grepped" "$extracted")x the grep pipeline (target 5x: $(verdict "$(ratio "$grepped" "$extracted")" 5 1);" \
+  "aim 10x: $(verdict "$(ratio "$grepped" "$extracted")" 10 1)); $(ratio "$extracted" "$copied")x cat's time"
+
 echo "== kavlo-ipfinder's peak memory"
 head -10 hashes.txt >ten.txt
 small=$(/usr/bin/time -f %M "$build/kavlo-ipfinder" -f ten.txt 2>&1 >/dev/null)
@@ -63,4 +81,7 @@ large=$(/usr/bin/time -f %M "$build/kavlo-ipfinder" -f hashes.txt 2>&1 >/dev/nul
 # Both use the same fixed buffers; a short input touches less of them.
 echo "  10 lines: $small KiB; $count lines: $large KiB (flat, within the buffers' 256 KiB:" \
   "$(verdict "$large" "$((small + 256))" 0))"
-rm -f decoded.txt copied.txt iostream.txt python.txt encoded.txt iostream-encoded.txt
+small=$(/usr/bin/time -f %M "$build/kavlo-ipfinder" --extract -f ten.txt 2>&1 >/dev/null)
+large=$(/usr/bin/time -f %M "$build/kavlo-ipfinder" --extract -f log.txt 2>&1 >/dev/null)
+echo "  --extract, 10 lines: $small KiB; the log: $large KiB (flat: $(verdict "$large" "$((small + 256))" 0))"
+rm -f decoded.txt copied.txt iostream.txt python.txt encoded.txt iostream-encoded.txt extracted.txt grepped.txt

@@ -1,6 +1,8 @@
 // The yardsticks for kavlo-ipfinder's speed, written as a plain iostream program would be, and the
 // benchmark's input.
 //   cli_reference generate N    N random hashes, twelve upper-case hex digits a line
+//   cli_reference log N         a log of N lines, each with a time stamp, a GUID in braces, a hash
+//                               after hash= and a few words
 //   cli_reference decode        hashes on standard input to a.b.c.d:port lines (getline, stoul, cout)
 //   cli_reference encode        a.b.c.d:port lines to hashes
 #include <cstdint>
@@ -19,6 +21,21 @@ int main(int argc, char** argv) {
         char text[16];
         for (long i = std::atol(argv[2]); i > 0; --i) {
             std::snprintf(text, sizeof text, "%012llX\n", static_cast<unsigned long long>(random() >> 16));
+            std::fputs(text, stdout);
+        }
+    } else if (mode == "log" && argc > 2) {
+        std::mt19937_64 random(20261209);
+        const char* users[] = {"alice", "bob", "carol", "dave"};
+        const char* actions[] = {"login accepted", "session refreshed", "logout", "password changed"};
+        char text[200];
+        for (long i = 0, lines = std::atol(argv[2]); i < lines; ++i) {
+            const unsigned long long a = random(), b = random();
+            std::snprintf(text, sizeof text,
+                          "2026-12-%02ldT%02ld:%02ld:%02ld.%03ldZ INFO {%08llX-%04llX-%04llX-%04llX-%012llX} user=%s "
+                          "hash=%012llX client=10.0.%ld.%ld %s\n",
+                          1 + i / 86400000 % 28, i / 3600000 % 24, i / 60000 % 60, i / 1000 % 60, i % 1000, a >> 32,
+                          a >> 16 & 0xFFFF, a & 0xFFFF, b >> 48, b & 0xFFFFFFFFFFFFULL, users[i % 4],
+                          static_cast<unsigned long long>(random() >> 16), i / 256 % 256, i % 256, actions[i % 4]);
             std::fputs(text, stdout);
         }
     } else if (mode == "decode") {
@@ -42,7 +59,7 @@ int main(int argc, char** argv) {
                       << '\n';
         }
     } else {
-        std::fputs("usage: cli_reference generate N | decode | encode\n", stderr);
+        std::fputs("usage: cli_reference generate N | log N | decode | encode\n", stderr);
         return 2;
     }
     return 0;

@@ -171,7 +171,7 @@ bool Program::usageError(std::string_view what, std::string_view argument, std::
 
 void Program::printHelp() noexcept {
     char text[256];
-    const auto line = [&](char* end) {
+    const auto line = [&](const char* end) {
         out_.write({text, static_cast<std::size_t>(end - text)});
         out_.write(kNewline);
     };

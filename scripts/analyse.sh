@@ -14,8 +14,8 @@ echo "cppcheck: no findings"
 echo "== clang-tidy"
 clang-tidy --quiet -p build/native decoder/calculate.cpp decoder/hash_text_utf16.cpp decoder/hash_text_bytes.cpp \
   decoder/calculate_test.cpp bench/decoder_bench.cpp bench/cli_reference.cpp cli/kavlo_ipfinder.cpp cli/lines.cpp \
-  cli/encode.cpp cli/io_posix.cpp cli/encode_test.cpp
-clang-tidy --quiet -p build/sanitize decoder/calculate_fuzz.cpp cli/encode_fuzz.cpp
+  cli/encode.cpp cli/io_posix.cpp cli/encode_test.cpp cli/text.cpp cli/extract.cpp cli/lines_test.cpp
+clang-tidy --quiet -p build/sanitize decoder/calculate_fuzz.cpp cli/encode_fuzz.cpp cli/extract_fuzz.cpp
 # The Windows sources, parsed as MinGW-w64 sees them.
 gcc_dir=$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")
 windows_args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc++)
@@ -23,5 +23,5 @@ for dir in include/c++ include/c++/i686-w64-mingw32 include/c++/backward; do
   windows_args+=("--extra-arg=-isystem$gcc_dir/$dir")
 done
 clang-tidy --quiet -p build/windows "${windows_args[@]}" ui/ip_finder.cpp ui/dpi.cpp ui/main.cpp ui/dpi_test.cpp \
-  tests/ui_test.cpp tests/walkthrough.cpp tests/dll_marker.cpp cli/io_windows.cpp startup/safe_start.cpp
+  tests/ui_test.cpp tests/walkthrough.cpp tests/dll_marker.cpp cli/io_windows.cpp startup/safe_start.cpp cli/units_test.cpp
 echo "clang-tidy: no findings"

@@ -26,7 +26,7 @@ fi
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb imagemagick zip unzip
-          wixl msitools osslsigncode openssl faketime uuid-runtime python3 python3-yaml time)
+          wixl msitools osslsigncode openssl faketime uuid-runtime python3 python3-yaml time dpkg-dev lintian)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -2,7 +2,8 @@
 # Runs the release twice, signed with a throwaway self-signed code-signing certificate, under two
 # time zones, and checks: the same bytes both times; every exe and MSI verifies; a changed byte
 # fails verification; each signed exe minus its signature is the unsigned build; both MSIs are
-# what Windows accepts; the manifests parse, hold their fields and have the files' hashes.
+# what Windows accepts; the manifests parse, hold their fields and have the files' hashes; and the
+# Linux package of the command line passes lintian.
 #   release_test.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -52,5 +53,12 @@ done
 # With the unsigned builds' packages too: a signed package must not share their codes.
 /usr/bin/python3 tests/check_msi.py "$first"/*.msi build/windows/*.msi build/windows-x64/*.msi || failures=$((failures + 1))
 /usr/bin/python3 tests/check_manifests.py "$first" || failures=$((failures + 1))
+
+# The Linux package of the command line, from the native build: lintian finds no error in it.
+(cd build/native && rm -f kavlo-ipfinder_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls build/native/kavlo-ipfinder_*.deb)
+lintian --fail-on error --pedantic "$deb" 2>/dev/null >"$work/lintian.txt"
+check "$(basename "$deb"): lintian finds no error ($(wc -l <"$work/lintian.txt") remarks)" test $? = 0
+cat "$work/lintian.txt"
 
 finish release

@@ -466,7 +466,7 @@ std::wstring loadedPath(HANDLE process, const wchar_t* dll) {
     for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
         wchar_t name[MAX_PATH] = {};
         GetModuleFileNameExW(process, modules[i], name, MAX_PATH);
-        const std::wstring path = name;
+        std::wstring path = name;
         if (_wcsicmp(path.substr(path.find_last_of(L"\\/") + 1).c_str(), dll) == 0) return path;
     }
     return {};
