@@ -6,13 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-if reason=$(scripts/wine-loader win32 2>&1 >/dev/null); then
-  presets=(native windows windows-x64)
-else
-  [ $? -eq 77 ] || { echo "$reason" >&2; exit 1; }
-  presets=(native windows-x64)
-  echo "32-bit start-up not measured: $reason"
-fi
+mapfile -t presets < <(echo native; scripts/lib/wine-loader.sh builds)  # says why, where it has no 32-bit one
 for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
@@ -23,6 +17,6 @@ echo
 bench/cli_bench.sh build/native
 for preset in "${presets[@]:1}"; do
   echo
-  echo "== start-up and memory under Wine: $preset ($(scripts/wine-loader "build/$preset/KavloIPFinder.exe" | cut -d' ' -f2))"
-  scripts/wine-run --prefix "build/$preset/wine/96dpi" --desktop 1024x768 --display own "build/$preset/startup_bench.exe" 12
+  echo "== start-up and memory under Wine: $preset ($(scripts/lib/wine-loader.sh "build/$preset/KavloIPFinder.exe" | cut -d' ' -f2))"
+  scripts/lib/wine-run.sh --prefix "build/$preset/wine/96dpi" --desktop 1024x768 --display own "build/$preset/startup_bench.exe" 12
 done

@@ -11,13 +11,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-version=$(scripts/version TEXT)
+version=$(scripts/lib/version.sh TEXT)
 dist=${KAVLO_DIST:-dist}
 url=${KAVLO_RELEASE_URL:-'https://releases.example.invalid/kavlo-ip-finder/$version'}
-epoch=$(scripts/source-date)
-signed=OFF
+epoch=$(scripts/lib/source-date.sh)
+signed=""  # --signed where it is
 if [ -n "${KAVLO_SIGN_PFX:-}" ] && [ -n "${KAVLO_SIGN_PASSWORD+set}" ]; then
-  signed=ON
+  signed=--signed
   echo "Signing with $KAVLO_SIGN_PFX"
 else
   echo "Unsigned release: set KAVLO_SIGN_PFX and KAVLO_SIGN_PASSWORD to sign"
@@ -35,19 +35,19 @@ for arch in win32 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target KavloIPFinder kavlo-ipfinder >/dev/null
   exes=(KavloIPFinder.exe kavlo-ipfinder.exe)
-  scripts/check_reproducible.sh "$toolchain" "${exes[@]/#/$build/}"
+  scripts/lib/check-reproducible.sh "$toolchain" "${exes[@]/#/$build/}"
 
   files="$stage/$arch"
   mkdir -p "$files"
   for exe in "${exes[@]}"; do
     cp "$build/$exe" "$files/$exe"
-    [ "$signed" = ON ] && scripts/sign.sh "$files/$exe"
+    [ -n "$signed" ] && scripts/lib/sign.sh "$files/$exe"
     subsystem=2
     [ "$exe" = kavlo-ipfinder.exe ] && subsystem=3
-    "$build/check_exe.sh" "$files/$exe" "$build/$exe.map" -DSIGNED=$signed -DSUBSYSTEM=$subsystem 2>&1 |
-      sed -n '/bytes (/p; /hardening:/,$p' | sed 's/^-- //'
+    "$build/check_exe.sh" "$files/$exe" "$build/$exe.map" --subsystem $subsystem $signed 2>&1 |
+      sed -n '/bytes (/p; /hardening:/,$p'
   done
-  sed 's/$/\r/' docs/README-windows.txt >"$files/README.txt"  # Windows line ends
+  sed "s/@VERSION@/$version/g; s/\$/\r/" docs/README-windows.txt >"$files/README.txt"  # Windows line ends
   (cd "$files" && sha256sum "${exes[@]}" README.txt | sed 's/$/\r/' >SHA256SUMS.txt)
 
   # Same files, same modes, same times, same order: the same zip for the same commit. zip stores
@@ -59,12 +59,12 @@ for arch in win32 win64; do
   (cd "$files" && TZ=UTC zip -X -q "$dist/$zip_name" "${exes[@]}" README.txt SHA256SUMS.txt)
 
   msi_name="KavloIPFinder-$version-$arch.msi"
-  scripts/make-msi.sh "$files/KavloIPFinder.exe" "$dist/$msi_name" >/dev/null
-  [ "$signed" = ON ] && scripts/sign.sh "$dist/$msi_name"
+  scripts/lib/make-msi.sh "$files/KavloIPFinder.exe" "$dist/$msi_name" >/dev/null
+  [ -n "$signed" ] && scripts/lib/sign.sh "$dist/$msi_name"
   artifacts+=("$zip_name" "$msi_name")
 done
 
-scripts/write-manifests.sh "$dist" "$url" >/dev/null
+scripts/lib/write-manifests.sh "$dist" "$url" >/dev/null
 (cd "$dist" && sha256sum "${artifacts[@]}" >SHA256SUMS.txt)
-echo "Wrote $dist ($([ "$signed" = ON ] && echo signed || echo unsigned)):"
+echo "Wrote $dist ($([ -n "$signed" ] && echo signed || echo unsigned)):"
 (cd "$dist" && find . -type f | sort | xargs ls -l | awk '{printf "  %9d  %s\n", $5, $9}')

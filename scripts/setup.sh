@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Installs, from Debian's archive, only what this project needs and the machine lacks:
-# CMake, a host compiler, GoogleTest, Google Benchmark, clang (fuzzing, sanitizers, analysis),
-# cppcheck, MinGW-w64 for i686 and x86-64, Wine with its 32-bit and 64-bit parts, Xvfb, and a few
-# small tools the scripts use (Wine's own fonts, ImageMagick for screenshots; for the release zip,
-# wixl and msitools for the MSIs, osslsigncode and openssl for signing, faketime and uuidgen for
-# reproducible packages, Python's YAML reader for checking the package manifests, and GNU time for
-# the benchmarks' memory figures).
-# The 32-bit part of Wine is installed everywhere, even where the kernel cannot run it:
-# scripts/wine-loader finds out (and says so where the archive could not provide it).
+# Installs, from Debian's archive, only what this project needs and the machine lacks: CMake, g++,
+# clang, GoogleTest, Google Benchmark, cppcheck, MinGW-w64 for i686 and x86-64, Wine, Xvfb, and the
+# tools the scripts use (Wine's fonts, ImageMagick, wixl and msitools, osslsigncode, openssl,
+# faketime, uuidgen, Python's YAML and PE readers, lintian and dpkg-dev, GNU time).
+# Wine's 32-bit part only where the kernel runs 32-bit programs. Where the i386 lists lag behind the
+# amd64 ones, shared packages (Multi-Arch: same) stand at versions they lack: under CI=true or with
+# KAVLO_ALIGN_I386=1 setup puts those at the release's versions (taking their security updates
+# back) and says what it changed; otherwise it prints the command, and the tests drive 64-bit only.
 set -euo pipefail
+lib=$(cd "$(dirname "$0")/lib" && pwd)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -16,17 +16,19 @@ if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 
-need_i386=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "setup: enabling the i386 architecture (for wine32)"
-  $SUDO dpkg --add-architecture i386
-  need_i386=1
-fi
-
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
-          binutils-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb imagemagick zip unzip
-          wixl msitools osslsigncode openssl faketime uuid-runtime python3 python3-yaml time dpkg-dev lintian)
+          binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick zip unzip wixl msitools
+          osslsigncode openssl faketime uuid-runtime python3 python3-yaml python3-pefile time dpkg-dev lintian)
+need_i386=0
+if "$lib/wine-loader.sh" kernel 2>/dev/null; then
+  packages+=(wine32:i386)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: enabling the i386 architecture (for wine32)"
+    $SUDO dpkg --add-architecture i386
+    need_i386=1
+  fi
+fi
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
@@ -52,12 +54,29 @@ for attempt in 1 2 3; do
 done
 apt_install() { $SUDO apt-get install -y -q --no-install-recommends "$@"; }
 apt_install "${missing[@]}" && exit 0
-# The 32-bit part of Wine needs every shared i386 library at the version of its amd64 twin. Where the
-# archive's i386 lists lag behind (the mirror case above), it cannot go in; the rest still can, and
-# the tests then treat this host as one that cannot run 32-bit programs (scripts/wine-loader says so).
 rest=()
 for p in "${missing[@]}"; do [ "$p" = "wine32:i386" ] || rest+=("$p"); done
 [ "${#rest[@]}" -lt "${#missing[@]}" ] || exit 1
-echo "setup: the 32-bit part of Wine (wine32:i386) cannot be installed from this machine's package lists (above);" \
-     "installing the rest" >&2
 [ "${#rest[@]}" -eq 0 ] || apt_install "${rest[@]}"
+
+# wine32:i386 alone could not go in: are shared packages at versions the i386 lists lack?
+skew=$("$lib/wine-loader.sh" i386-skew)
+if [ -z "$skew" ]; then
+  echo "setup: the 32-bit part of Wine (wine32:i386) cannot be installed (above); the rest is" >&2
+  exit 0
+fi
+release=$(sed -n "s/^VERSION_CODENAME=//p" /etc/os-release)
+# shellcheck disable=SC2207  # a package=version a word
+align=(apt-get install -y -q --no-install-recommends -t "$release" --allow-downgrades wine32:i386
+       $(awk '{ print $1 "=" $3 }' <<<"$skew"))
+if [ "${CI:-}" != true ] && [ "${KAVLO_ALIGN_I386:-}" != 1 ]; then
+  echo "setup: wine32:i386 needs $(wc -l <<<"$skew") amd64 packages at the versions of $release, which takes" \
+       "their security updates back. To do that: ${SUDO:+sudo }${align[*]}, or setup with KAVLO_ALIGN_I386=1." \
+       "Until then the tests drive the 64-bit build alone." >&2
+  exit 0
+fi
+before=$(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' | sort)
+$SUDO "${align[@]}"
+echo "setup: installed wine32:i386 from $release, changing these packages to its versions:"
+join <(echo "$before") <(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' | sort) |
+  awk '$2 != $3 { print "  " $1 " " $2 " -> " $3 }'

@@ -1,17 +1,13 @@
 #!/usr/bin/env bash
-# Sets up everything and runs every test:
-#   native       decoder tests (host compiler)
-#   sanitize     the same under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzzing run
-#   windows      the 32-bit build: decoder and UI tests under Wine (96 and 144 DPI) and the soak test,
-#                where the host runs 32-bit programs; everywhere, the exe's size and imports and a
-#                reproducible-build check
-#   windows-x64  the 64-bit build: the same, under 64-bit Wine, on every x86-64 host; its test program
-#                also reads the 32-bit exe's version record, icon and manifest
-#                (each Windows build also packs its MSI, checks it as Windows reads it, and walks it
-#                through install, upgrade, downgrade and uninstall under Wine; the 64-bit build does
-#                the same for the 32-bit package in a 64-bit prefix, and installs the two side by side)
-#   release      the release, signed with a throwaway certificate, twice under two time zones:
-#                identical bytes, signatures that verify, manifests that match the files
+# Sets up everything and runs every test, build by build (README, "What the test command runs"):
+#   native       the decoder's and the command line's tests (host compiler)
+#   sanitize     the same under AddressSanitizer and UndefinedBehaviorSanitizer, and bounded fuzzing
+#   windows      the 32-bit build: its tests under Wine where the host drives it; everywhere, what
+#                needs nothing run: the exes' checks, a reproducible build, the MSI by Windows' rules
+#   windows-x64  the 64-bit build: the same, under 64-bit Wine, on every x86-64 host, with the
+#                32-bit exe's records and the 32-bit MSI's life cycle in a 64-bit prefix
+#   release      the release, signed with a throwaway certificate, twice under two time zones, and
+#                the Linux package
 #   analysis     cppcheck and clang-tidy over the project's own code
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,17 +22,19 @@ stage() {  # stage NAME COMMAND...: runs it and notes how long it took
 }
 
 stage setup scripts/setup.sh
+mkdir -p build
 werror=()
 [ "${CI:-}" = "true" ] && werror=(-DKAVLO_WERROR=ON)
 
-# Whether this host runs 32-bit Windows programs: scripts/wine-loader decides, here and in wine-run.
-if reason=$(scripts/wine-loader win32 2>&1 >/dev/null); then
+# Which Windows builds this host drives under Wine, and why not the 32-bit one: wine-loader.sh
+# decides, here and wherever a Windows program is run.
+builds=$(scripts/lib/wine-loader.sh builds 2>build/why-not-32bit.txt)
+if [ "$(head -1 <<<"$builds")" = windows ]; then
   driven="32-bit (full suite) and 64-bit (full suite)"
 else
-  [ $? -eq 77 ] || { echo "$reason" >&2; exit 1; }
-  driven="64-bit only (full suite); 32-bit not run: $reason. The 32-bit exes were checked without running them:
-   size, imports, header, version record, icon, manifest and a reproducible build; the 32-bit MSI was checked as
-   Windows reads it and walked through its life cycle in a 64-bit prefix"
+  driven="64-bit only (full suite); $(cat build/why-not-32bit.txt). The 32-bit exes were checked
+   without running them: size, imports, header, version record, icon, manifest and a reproducible build; the 32-bit
+   MSI was checked as Windows reads it and walked through its life cycle in a 64-bit prefix"
 fi
 
 build_and_test() {
@@ -67,7 +65,7 @@ echo "== release"
 stage release tests/release_test.sh
 
 echo "== static analysis"
-analyse() { scripts/analyse.sh 2>&1 | grep -v ' warnings generated\.$'; }
+analyse() { scripts/lib/analyse.sh 2>&1 | grep -v ' warnings generated\.$'; }
 stage analysis analyse
 
 echo "== time per stage: $(IFS=,; echo "${times[*]}" | sed 's/,/, /g')"

@@ -14,8 +14,8 @@ import yaml
 
 dist = pathlib.Path(sys.argv[1])
 problems = []
-scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts"
-project_url = subprocess.run([scripts / "version", "PROJECT_URL"], capture_output=True, text=True).stdout.strip()
+scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts" / "lib"
+project_url = subprocess.run([scripts / "version.sh", "PROJECT_URL"], capture_output=True, text=True).stdout.strip()
 
 
 def expect(condition, text):

@@ -18,7 +18,9 @@ import tempfile
 
 from ice_rules import Package, ice_findings, run
 
-scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts"
+scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts" / "lib"
+sys.path.insert(0, str(scripts))
+import pe  # noqa: E402  (beside the scripts that use it too)
 
 
 # --- The project's own rules ---
@@ -49,8 +51,8 @@ def project_problems(msi, expect):
         exes = {path.name: path for path in pathlib.Path(unpacked).rglob("*.exe")}
         contents = {exe: path.read_bytes() for exe, path in exes.items()}
         expect(bool(exes), f"{name}: holds a program")
-        machines = {exe: run(str(scripts / "pe-machine"), str(path)).strip() for exe, path in exes.items()}
-        versions = {exe: run(str(scripts / "pe-version"), str(path)).split() for exe, path in exes.items()}
+        machines = {exe: pe.machine(pe.load(str(path))) for exe, path in exes.items()}
+        versions = {exe: [str(part) for part in pe.version(pe.load(str(path))) or ("?", "?")] for exe, path in exes.items()}
     for exe, machine in machines.items():
         expect(PLATFORM_OF_MACHINE.get(machine) == platform,
                f"{name}: the Template's platform '{platform}' is the one Windows knows for {exe} "
@@ -69,7 +71,7 @@ def project_problems(msi, expect):
 
     # The installer compares versions from these columns, not from the file, when it decides
     # whether to replace a file.
-    release = run(str(scripts / "version")).strip()
+    release = run(str(scripts / "version.sh")).strip()
     for row in msi.rows("File"):
         exe = row["FileName"].split("|")[-1]
         own_version, own_language = versions.get(exe, ["?", "?"])
@@ -92,7 +94,7 @@ def project_problems(msi, expect):
                         (version, "", DETECT_NEWER): "WIX_DOWNGRADE_DETECTED"},
            f"{name}: replaces any older build and another build of {version}, detects a newer one ({upgrades})")
 
-    url = run(str(scripts / "version"), "PROJECT_URL").strip()
+    url = run(str(scripts / "version.sh"), "PROJECT_URL").strip()
     expect(properties.get("ARPHELPLINK") == properties.get("ARPURLINFOABOUT") == url,
            f"{name}: Add/Remove Programs links to {url}")
     # Where the program goes: a given INSTALLDIR, else a given TARGETDIR, else the remembered folder,

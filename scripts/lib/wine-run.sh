@@ -17,7 +17,7 @@
 #            programs with "$KAVLO_WINE" (the loader for --arch).
 #
 # The program's exit code is the script's; 77 means this host cannot run the program's architecture
-# (scripts/wine-loader says why). Whatever the script started (Xvfb, wineserver and everything in
+# (scripts/lib/wine-loader.sh says why). Whatever the script started (Xvfb, wineserver and everything in
 # the prefix) is stopped when it ends: pass, fail, or killed outright, when a watchdog outside the
 # script's process tree does it.
 set -uo pipefail
@@ -47,7 +47,7 @@ elif [ -z "$arch" ]; then
 fi
 
 here=$(cd "$(dirname "$0")" && pwd)
-loader_and_arch=$("$here/wine-loader" "$arch")
+loader_and_arch=$("$here/wine-loader.sh" "$arch")
 status=$?
 if [ "$status" -ne 0 ]; then
   [ "$status" -eq 77 ] && echo "wine-run: not run: $1 needs 32-bit Wine" >&2

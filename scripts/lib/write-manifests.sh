@@ -6,9 +6,9 @@
 # releases' addresses can be made from it.
 #   write-manifests.sh DIST RELEASE-URL
 set -euo pipefail
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 dist=$1 release_url=${2%/}
-define() { "$source_dir/scripts/version" "$@"; }
+define() { "$source_dir/scripts/lib/version.sh" "$@"; }
 text=$(define TEXT)
 version=$(define)
 base=${release_url//\$version/$text}

@@ -2,7 +2,7 @@
 # Static analysis of the project's own code: cppcheck, and clang-tidy with the checks in .clang-tidy.
 # Uses the compile commands of the native, sanitize and windows builds (configure them first).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 
 echo "== cppcheck"
 cppcheck --enable=warning,style,performance,portability --std=c++20 --error-exitcode=1 --quiet \

@@ -1,7 +1,7 @@
 # kavlo-ipfinder on Linux: its manual page, and a Debian package of the build (cpack -G DEB in the
 # build folder). Debian's rules want the page and the changelog compressed, the same bytes from the
 # same sources, and a copyright file; lintian judges the package.
-execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/source-date OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/source-date.sh OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
 set(ENV{SOURCE_DATE_EPOCH} ${epoch})
 string(TIMESTAMP KAVLO_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(cli/kavlo-ipfinder.1.in kavlo-ipfinder.1 @ONLY)

@@ -6,8 +6,8 @@
 #   sign.sh FILE...
 set -euo pipefail
 : "${KAVLO_SIGN_PFX:?the PKCS#12 file to sign with}" "${KAVLO_SIGN_PASSWORD?its password}"
-url=$("$(dirname "$0")/version" PROJECT_URL)
-epoch=$("$(dirname "$0")/source-date")
+url=$("$(dirname "$0")/version.sh" PROJECT_URL)
+epoch=$("$(dirname "$0")/source-date.sh")
 for file in "$@"; do
   rm -f "$file.signed"  # osslsigncode will not overwrite
   osslsigncode sign -pkcs12 "$KAVLO_SIGN_PFX" -readpass <(printf '%s' "$KAVLO_SIGN_PASSWORD") -h sha256 \

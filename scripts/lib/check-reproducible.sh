@@ -7,7 +7,7 @@
 # under $TMPDIR), from the files git tracks or, outside a git checkout, from the tree without its
 # build folders.
 set -euo pipefail
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 toolchain=$1
 shift
 references=("$@")

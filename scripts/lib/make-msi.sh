@@ -6,17 +6,18 @@
 # one, another .wxs or definition) gets other codes.
 #   make-msi.sh EXE OUT.msi [VERSION]      (VERSION: the program's own, 1.3.0.0, by default)
 set -euo pipefail
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 exe=$1 out=$2
 command_line="$(dirname "$exe")/kavlo-ipfinder.exe"
-define() { "$source_dir/scripts/version" "$@"; }
+define() { "$source_dir/scripts/lib/version.sh" "$@"; }
 version=${3:-$(define)}
 
 # The two architectures are two products, side by side on 64-bit Windows: each has its own upgrade
 # code, name, folder and shortcut. The platform is what the summary's Template names, and what
 # Windows checks before anything else: Intel or x64 (anything else is refused with 1633). Each
 # package refuses a Windows below the program's floor.
-if [ "$("$source_dir/scripts/pe-machine" "$exe")" = amd64 ]; then
+pe() { /usr/bin/python3 "$source_dir/scripts/lib/pe.py" "$@"; }
+if [ "$(pe machine "$exe")" = amd64 ]; then
   arch=x64 platform=x64 program_files=ProgramFiles64Folder win64=yes name="Kavlo IP Finder (64-bit)"
   floor="Installed OR VersionNT64 >= 502"
   floor_message="$name needs 64-bit Windows: Windows XP Professional x64 Edition, Windows Server 2003 or later."
@@ -26,7 +27,7 @@ else
   floor_message="$name needs Windows XP with Service Pack 3, or a later Windows."
 fi
 upgrade_code=$(define "UPGRADE_CODE_${arch^^}")
-epoch=$("$source_dir/scripts/source-date")
+epoch=$("$source_dir/scripts/lib/source-date.sh")
 clock=$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
 
 stage=$(mktemp -d)
@@ -54,7 +55,7 @@ pack() {
   # wixl leaves empty: the installer's file-versioning rules read them. A versioned file has no
   # hash (MsiFileHash is for unversioned files only).
   for file in KavloIPFinderExe:KavloIPFinder.exe KavloIPFinderCommandLine:kavlo-ipfinder.exe; do
-    read -r file_version file_language < <("$source_dir/scripts/pe-version" "$stage/${file#*:}")
+    read -r file_version file_language < <(pe version "$stage/${file#*:}")
     mends+=("UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$file_language' WHERE \`File\` = '${file%%:*}'"
             "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '${file%%:*}'")
   done
