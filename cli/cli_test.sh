@@ -102,7 +102,7 @@ Try 'kavlo-ipfinder --help'.
 expect "-f needs a file name" "" 2 "" "$(error 'a file name must follow "-f"')
 Try 'kavlo-ipfinder --help'.
 " -f
-expect "--version" "" 0 "kavlo-ipfinder $("$here/../scripts/version" TEXT)"$'\n' "" --version
+expect "--version" "" 0 "kavlo-ipfinder $("$here/../scripts/lib/version.sh" TEXT)"$'\n' "" --version
 "${run[@]}" --help >got.out 2>&1
 status=$?
 check "--help" test $status = 0 -a "$(head -c 6 got.out)" = Usage:

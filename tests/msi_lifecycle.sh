@@ -19,6 +19,10 @@ source "$here/checks.sh"
 source "$here/msi.sh"
 
 exe="$(dirname "$msi")/KavloIPFinder.exe"
+# The release's version, and the next one, which the upgrade is built as.
+version=$("$scripts/lib/version.sh")
+IFS=. read -r major minor patch build <<<"$version"
+newer="$major.$minor.$((patch + 1)).$build"
 describe_package "$msi"
 installed="$pkg_dir/KavloIPFinder.exe"
 # Nothing of the package is left: no entry, no folder, no shortcut, no remembered folder.
@@ -48,10 +52,10 @@ check "  which is on the system PATH" on_path "$pkg_dir_for_windows\\"
 check "a Start-menu shortcut '$pkg_name'" shortcut_made
 check "  kept by the value '$pkg_shortcut_value' in the user's registry" shortcut_value_set
 check "an Add/Remove Programs entry $pkg_code" has_value DisplayName "$pkg_name"
-check "  with DisplayVersion 1.3.0.0" has_value DisplayVersion 1.3.0.0
+check "  with DisplayVersion $version" has_value DisplayVersion "$version"
 check "  with the company as Publisher" has_value Publisher Kavlo
 check "  with the folder as InstallLocation" has_value InstallLocation "$pkg_dir_for_windows\\"
-url=$("$scripts/version" PROJECT_URL)
+url=$("$scripts/lib/version.sh" PROJECT_URL)
 links_to() { has_value HelpLink "$1" && has_value URLInfoAbout "$1"; }
 check "  with the web page as HelpLink and URLInfoAbout" links_to "$url"
 check "  with no Modify" has_value NoModify 0x1
@@ -61,7 +65,7 @@ check "  with the program's icon" cmp -s "$WINEPREFIX/drive_c/windows/Installer/
 
 starts="the installed program starts and decodes a hash"
 status=0
-$pkg_x86 && { reason=$("$scripts/wine-loader" win32 2>&1 >/dev/null); status=$?; }
+$pkg_x86 && { reason=$("$scripts/lib/wine-loader.sh" win32 2>&1 >/dev/null); status=$?; }
 case $status in
   0) "$KAVLO_WINE" "$ui_test" --program="$pkg_exe_for_windows" \
        --gtest_filter=Window.HashBoxTakesAtMostTwelveCharacters >"$work/ui.log" 2>&1
@@ -74,8 +78,8 @@ esac
 mkdir "$work/signed"
 cp "$exe" "$(dirname "$exe")/kavlo-ipfinder.exe" "$work/signed/"
 make_test_certificate "$work"
-KAVLO_SIGN_PFX="$work/test.pfx" KAVLO_SIGN_PASSWORD=test "$scripts/sign.sh" "$work/signed/KavloIPFinder.exe"
-"$scripts/make-msi.sh" "$work/signed/KavloIPFinder.exe" "$work/signed.msi" >/dev/null
+KAVLO_SIGN_PFX="$work/test.pfx" KAVLO_SIGN_PASSWORD=test "$scripts/lib/sign.sh" "$work/signed/KavloIPFinder.exe"
+"$scripts/lib/make-msi.sh" "$work/signed/KavloIPFinder.exe" "$work/signed.msi" >/dev/null
 first_code=$pkg_code
 expect_exit "the same version, signed, installs over it" "0 3010" install "$work/signed.msi" ||
   stop "the signed build did not install"
@@ -84,15 +88,15 @@ check "  as another product code, $pkg_code" test "$pkg_code" != "$first_code"
 check "  in place of the unsigned build" test "$(entry_count)" = 1 -a -n "$(entry)"
 check "  with the signed program" cmp -s "$installed" "$work/signed/KavloIPFinder.exe"
 
-"$scripts/make-msi.sh" "$exe" "$work/newer.msi" 1.3.1.0 >/dev/null
-expect_exit "upgrade to 1.3.1.0" "0 3010" install "$work/newer.msi" || stop "the upgrade did not install"
+"$scripts/lib/make-msi.sh" "$exe" "$work/newer.msi" "$newer" >/dev/null
+expect_exit "upgrade to $newer" "0 3010" install "$work/newer.msi" || stop "the upgrade did not install"
 describe_package "$work/newer.msi"
-check "  replaces the entry of 1.3.0.0" has_value DisplayVersion 1.3.1.0
+check "  replaces the entry of $version" has_value DisplayVersion "$newer"
 check "  and leaves one entry" test "$(entry_count)" = 1
 check "  and the program" cmp -s "$installed" "$exe"
 
-expect_exit "a downgrade to 1.3.0.0 is refused" 1603 install "$msi"
-check "  and 1.3.1.0 stays alone" test "$(entry_count)" = 1 -a -n "$(entry)"
+expect_exit "a downgrade to $version is refused" 1603 install "$msi"
+check "  and $newer stays alone" test "$(entry_count)" = 1 -a -n "$(entry)"
 check "  and the program" test -f "$installed"
 # Windows shows this; Wine's msi refuses without logging it.
 check "  with the package's message" grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version of '"$pkg_name" \
@@ -114,7 +118,7 @@ for property in TARGETDIR INSTALLDIR; do
   check "  the shortcut starts it there" shortcut_starts "$chosen\\KavloIPFinder.exe"
   check "  Add/Remove Programs has the folder as InstallLocation" has_value InstallLocation "$chosen\\"
   check "  and the PATH has it" on_path "$chosen\\"
-  expect_exit "  an upgrade to 1.3.1.0" "0 3010" install "$work/newer.msi" || stop "the upgrade did not install"
+  expect_exit "  an upgrade to $newer" "0 3010" install "$work/newer.msi" || stop "the upgrade did not install"
   describe_package "$work/newer.msi"
   check "  stays in that folder" test -f "$chosen_dir/KavloIPFinder.exe" -a ! -e "$pkg_dir"
   expect_exit "  uninstall" "0 3010" uninstall "$work/newer.msi"

@@ -611,7 +611,7 @@ TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
     EXPECT_LE(after.privateBytes, afterFirstHuge.privateBytes + 256 * 1024) << "memory grows with presses on a huge text";
 }
 
-// --- The executable file's resources (its header and imports are checked by cmake/check_exe.cmake) ---
+// --- The executable file's resources (its header and imports are checked by scripts/lib/pe.py) ---
 
 std::wstring versionString(const std::vector<std::uint8_t>& info, const wchar_t* key) {
     void* value = nullptr;
@@ -630,11 +630,12 @@ TEST(Executable, CarriesItsVersionRecord) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(KAVLO_VERSION_MINOR, KAVLO_VERSION_MAJOR)));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    const auto high = static_cast<DWORD>(MAKELONG(KAVLO_VERSION_MINOR, KAVLO_VERSION_MAJOR));
+    const auto low = static_cast<DWORD>(MAKELONG(KAVLO_VERSION_BUILD, KAVLO_VERSION_PATCH));
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
 
@@ -646,8 +647,8 @@ TEST(Executable, CarriesItsVersionRecord) {
 
     const std::pair<const wchar_t*, const wchar_t*> strings[] = {
         {L"Comments", L"Kavlo IP Finder"},           {L"FileDescription", L"Kavlo IP Finder EXE"},
-        {L"ProductName", L"Kavlo IP Finder"},        {L"FileVersion", L"1.03"},
-        {L"ProductVersion", L"1.03"},                {L"InternalName", L"KavloIPFinder"},
+        {L"ProductName", L"Kavlo IP Finder"},        {L"FileVersion", L"" KAVLO_VERSION_TEXT},
+        {L"ProductVersion", L"" KAVLO_VERSION_TEXT}, {L"InternalName", L"KavloIPFinder"},
         {L"OriginalFilename", L"KavloIPFinder.exe"},
     };
     for (const auto& [key, value] : strings) EXPECT_EQ(versionString(info, key), value) << key;
@@ -706,7 +707,9 @@ TEST(Executable, CarriesItsIconsAndManifest) {
     EXPECT_NE(text.find("true/pm"), std::string::npos);
     // The program's own architecture, and Common Controls 6 for whichever it is: a 64-bit process
     // whose manifest asks for the x86 one gets the old controls, or no start at all.
-    EXPECT_NE(text.find("name=\"Kavlo.IPFinder\" version=\"1.3.0.0\" processorArchitecture=\"" + gManifestArch + "\""),
+    const std::string version = std::to_string(KAVLO_VERSION_MAJOR) + "." + std::to_string(KAVLO_VERSION_MINOR) + "." +
+                                std::to_string(KAVLO_VERSION_PATCH) + "." + std::to_string(KAVLO_VERSION_BUILD);
+    EXPECT_NE(text.find("name=\"Kavlo.IPFinder\" version=\"" + version + "\" processorArchitecture=\"" + gManifestArch + "\""),
               std::string::npos);
     const std::size_t controls = text.find("name=\"Microsoft.Windows.Common-Controls\"");
     ASSERT_NE(controls, std::string::npos);
