@@ -5,7 +5,7 @@ is printed. Then by the project's own rules: the platform against the programs p
 installer version, the File table's versions, the floor, how it upgrades, the folder it installs
 into, the PATH and what Add/Remove Programs shows; and, across the packages given, that no two with
 different programs inside share a product or package code.
-    check_msi.py PACKAGE.msi...
+    check_msi.py [--quiet] PACKAGE.msi...   (--quiet: only what is wrong)
     check_msi.py --seeded-faults PACKAGE.msi...   each fault of the table below, seeded into a copy
                                                   of each package, must be refused by its ICE
 """
@@ -141,11 +141,12 @@ def project_problems(msi, expect):
             component_ids)
 
 
-def check(paths):
+def check(paths, quiet=False):
     problems = []
 
     def expect(condition, text):
-        print(("ok: " if condition else "FAILED: ") + text)
+        if not (condition and quiet):
+            print(("ok: " if condition else "FAILED: ") + text)
         if not condition:
             problems.append(text)
 
@@ -154,7 +155,8 @@ def check(paths):
         msi = Package(path)
         findings = ice_findings(msi)
         for ice, severity, where, text in findings:
-            print(f"{ice} {severity}: {msi.name}: {where}: {text}")
+            if severity == "error" or not quiet:
+                print(f"{ice} {severity}: {msi.name}: {where}: {text}")
         errors = sum(severity == "error" for _, severity, _, _ in findings)
         expect(errors == 0, f"{msi.name}: the ICEs find {errors} errors and "
                             f"{len(findings) - errors} warnings")
@@ -278,4 +280,5 @@ def seeded_faults(paths):
 if __name__ == "__main__":
     if sys.argv[1:2] == ["--seeded-faults"]:
         sys.exit(0 if seeded_faults(sys.argv[2:]) else 1)
-    sys.exit(0 if check(sys.argv[1:]) else 1)
+    quiet = sys.argv[1:2] == ["--quiet"]  # only what is wrong: after each build
+    sys.exit(0 if check(sys.argv[1 + quiet:], quiet) else 1)

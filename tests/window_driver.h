@@ -157,8 +157,16 @@ public:
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         std::wstring commandLine = L"\"" + exe + L"\"";
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_)) {
+        // Wine now and then refuses a process while the one before is still going away
+        // (ERROR_INTERNAL_ERROR); a user would start it again.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0) Sleep(500);
+            started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &startup, &process_) != 0;
+            if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+        }
+        if (!started) {
             problem = "CreateProcess failed with error " + std::to_string(GetLastError());
             return;
         }
