@@ -1,7 +1,5 @@
 #include "extract.h"
 
-#include "lines.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -34,7 +32,7 @@ constexpr std::size_t kGuidGroups = 24;
 }  // namespace
 
 HashFinder::HashFinder(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
-    : input_(input), beforeRead_(beforeRead), context_(context) {}
+    : text_(input, beforeRead, context) {}
 
 bool HashFinder::next(FoundHash& hash) noexcept {
     while (true) {
@@ -49,7 +47,7 @@ bool HashFinder::next(FoundHash& hash) noexcept {
             while (start > 0 && isHex(buffer_[start - 1])) --start;
             std::size_t stop = probe_ + 1;
             while (stop < end_ && isHex(buffer_[stop])) ++stop;
-            if (stop == end_ && !atEnd_) {
+            if (stop == end_ && !text_.atEnd()) {
                 // It may go on past what has been read; if it is too long already, only where it ends matters.
                 if (stop - start > kLength) probe_ = stop - 1;
                 break;
@@ -65,7 +63,7 @@ bool HashFinder::next(FoundHash& hash) noexcept {
             hash = {{buffer_ + start, kLength}, line_};
             return true;
         }
-        if (atEnd_) return false;
+        if (text_.atEnd()) return false;
         fill();
     }
 }
@@ -80,26 +78,11 @@ void HashFinder::fill() noexcept {
     end_ -= keep;
     probe_ -= keep;
     atStart_ = atStart_ && keep == 0;
-    beforeRead_(context_);
-    const long count = input_.read(buffer_ + end_, sizeof buffer_ - end_);
-    if (count <= 0) {
-        atEnd_ = true;
-        if (count < 0) failure_ = input_.error();
-    } else {
-        end_ += static_cast<std::size_t>(count);
-    }
     // A UTF-8 mark is three bytes that are neither digits nor letters: no hash can take them for
     // its own. UTF-16 text is refused, as the line reader refuses it.
-    if (!started_ && failure_.empty()) {
-        const Mark mark = markOf({buffer_, end_}, !atEnd_);
-        if (mark == Mark::Undecided) return;
-        if (mark == Mark::Utf16) {
-            failure_ = kUtf16Failure;
-            atEnd_ = true;
-            end_ = 0;
-        }
-        started_ = true;
-    }
+    Mark told = Mark::Undecided;
+    end_ += text_.readMore(buffer_, end_, sizeof buffer_, told);
+    if (told == Mark::Utf16) end_ = 0;
 }
 
 }  // namespace kavlo::cli

@@ -2,7 +2,7 @@
 // the text or a line of it is.
 #pragma once
 
-#include "system_io.h"
+#include "lines.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +26,7 @@ public:
     // The next hash, in order of appearance; false at the end of the text, or when reading failed
     // (`failure()` then says why).
     bool next(FoundHash& hash) noexcept;
-    [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
+    [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
 
 private:
     static constexpr std::size_t kLength = 12;
@@ -35,18 +35,13 @@ private:
     static constexpr std::size_t kContext = 3 * kLength;
     void fill() noexcept;
 
-    ByteSource& input_;
-    void (*beforeRead_)(void*);
-    void* context_;
+    TextInput text_;
     char buffer_[kContext + (1 << 16)]{};
     std::size_t probe_ = kLength - 1;  // the next position looked at
     std::size_t end_ = 0;
     std::size_t counted_ = 0;          // line ends are counted up to here
     std::uint64_t line_ = 1;
     bool atStart_ = true;              // buffer_[0] is the text's first byte
-    bool atEnd_ = false;
-    bool started_ = false;             // the byte-order mark, if any, has been dealt with
-    std::string_view failure_;
 };
 
 }  // namespace kavlo::cli

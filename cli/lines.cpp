@@ -13,7 +13,27 @@ std::string_view LineReader::trimmed(std::string_view raw) noexcept {
 }
 
 LineReader::LineReader(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
-    : input_(input), beforeRead_(beforeRead), context_(context) {}
+    : text_(input, beforeRead, context) {}
+
+std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capacity, Mark& told) noexcept {
+    told = Mark::Undecided;
+    beforeRead_(context_);
+    const long count = input_.read(buffer + end, capacity - end);
+    if (count <= 0) {
+        atEnd_ = true;
+        if (count < 0) failure_ = input_.error();
+    }
+    const std::size_t read = count > 0 ? static_cast<std::size_t>(count) : 0;
+    if (!started_ && failure_.empty()) {
+        told = markOf({buffer, end + read}, !atEnd_);
+        started_ = told != Mark::Undecided;
+        if (told == Mark::Utf16) {
+            failure_ = kUtf16Failure;
+            atEnd_ = true;
+        }
+    }
+    return read;
+}
 
 Mark markOf(std::string_view first, bool more) noexcept {
     constexpr std::string_view kUtf8 = "\xEF\xBB\xBF";
@@ -32,32 +52,15 @@ bool LineReader::fill() noexcept {
     end_ -= begin_;
     searched_ -= std::min(searched_, begin_);
     begin_ = 0;
-    beforeRead_(context_);
-    const long count = input_.read(buffer_ + end_, sizeof buffer_ - end_);
-    if (count <= 0) {
-        atEnd_ = true;
-        if (count < 0) failure_ = input_.error();
-    } else {
-        end_ += static_cast<std::size_t>(count);
-    }
-    // A mark's bytes may come in more than one read: it is told once they are there.
-    if (!started_ && failure_.empty()) {
-        switch (markOf({buffer_, end_}, !atEnd_)) {
-            case Mark::Utf8: begin_ = kUtf8MarkSize; break;
-            case Mark::Utf16:
-                failure_ = kUtf16Failure;
-                atEnd_ = true;
-                return false;
-            case Mark::Undecided: return true;
-            case Mark::None: break;
-        }
-        started_ = true;
-    }
-    return count > 0;
+    Mark told = Mark::Undecided;
+    const std::size_t count = text_.readMore(buffer_, end_, sizeof buffer_, told);
+    end_ += count;
+    if (told == Mark::Utf8) begin_ = kUtf8MarkSize;
+    return count > 0 && text_.failure().empty();
 }
 
 bool LineReader::nextAnyLine(Line& line) noexcept {
-    while (failure_.empty()) {
+    while (text_.failure().empty()) {
         const char* start = buffer_ + begin_;
         // What an earlier look found no line end in is not searched again: a long line that
         // arrives in small pieces costs as much as one that arrives whole.
@@ -68,7 +71,7 @@ bool LineReader::nextAnyLine(Line& line) noexcept {
         if (newline) {
             raw = {start, static_cast<std::size_t>(newline - start)};
             begin_ += raw.size() + 1;
-        } else if (atEnd_) {
+        } else if (text_.atEnd()) {
             if (begin_ == end_) return false;
             raw = {start, end_ - begin_};  // the last line, without a line end
             begin_ = end_;

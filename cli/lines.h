@@ -26,6 +26,31 @@ enum class Mark { None, Utf8, Utf16, Undecided };
 inline constexpr std::size_t kUtf8MarkSize = 3;
 inline constexpr std::string_view kUtf16Failure = "the text is UTF-16: save it as UTF-8 or ASCII";
 
+// A text's bytes as both readers take them in (LineReader, and HashFinder of --extract): more
+// behind what they hold, and the byte-order mark at the text's start, told however its bytes
+// arrive. UTF-16 text is a failure.
+class TextInput {
+public:
+    // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
+    TextInput(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
+        : input_(input), beforeRead_(beforeRead), context_(context) {}
+
+    // Reads more into buffer[end, capacity) and returns how many bytes came: 0 at the end, or on a
+    // failure. Until the mark is told, `buffer` holds the text from its start; `told` is the mark
+    // on the call that tells it, Mark::Undecided on every other.
+    std::size_t readMore(char* buffer, std::size_t end, std::size_t capacity, Mark& told) noexcept;
+    [[nodiscard]] bool atEnd() const noexcept { return atEnd_; }
+    [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
+
+private:
+    ByteSource& input_;
+    void (*beforeRead_)(void*);
+    void* context_;
+    bool atEnd_ = false;
+    bool started_ = false;  // the mark, if any, has been told
+    std::string_view failure_;
+};
+
 class LineReader {
 public:
     static constexpr std::size_t kHeadSize = 64;
@@ -52,7 +77,7 @@ public:
         }
         return nextAnyLine(line);
     }
-    [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
+    [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
 
 private:
     static constexpr std::size_t kCommonLength = 12;
@@ -76,17 +101,12 @@ private:
     bool fill() noexcept;
     bool longLine(Line& line) noexcept;
 
-    ByteSource& input_;
-    void (*beforeRead_)(void*);
-    void* context_;
+    TextInput text_;
     // Lines that fit are handed out from here, unmoved; a longer one is read through.
     char buffer_[1 << 16]{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::size_t searched_ = 0;  // no line end lies between begin_ and this
-    bool atEnd_ = false;
-    bool started_ = false;  // the byte-order mark, if any, has been dealt with
-    std::string_view failure_;
     std::uint64_t number_ = 0;
     char head_[kHeadSize]{};
 };
