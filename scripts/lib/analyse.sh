@@ -12,16 +12,19 @@ cppcheck --enable=warning,style,performance,portability --std=c++20 --error-exit
 echo "cppcheck: no findings"
 
 echo "== clang-tidy"
-clang-tidy --quiet -p build/native decoder/calculate.cpp decoder/hash_text_utf16.cpp decoder/hash_text_bytes.cpp \
-  decoder/calculate_test.cpp bench/decoder_bench.cpp bench/cli_reference.cpp cli/kavlo_ipfinder.cpp cli/lines.cpp \
-  cli/encode.cpp cli/io_posix.cpp cli/encode_test.cpp cli/text.cpp cli/extract.cpp cli/lines_test.cpp
-clang-tidy --quiet -p build/sanitize decoder/calculate_fuzz.cpp cli/encode_fuzz.cpp cli/extract_fuzz.cpp
+# A file at a time, two at once (the machine's two cores), with the compile commands of BUILD.
+extra=()
+tidy() { printf '%s\n' "${@:2}" | xargs -P 2 -n 1 clang-tidy --quiet -p "build/$1" "${extra[@]}"; }  # tidy BUILD FILE...
+tidy native decoder/calculate.cpp decoder/hash_text_utf16.cpp decoder/hash_text_bytes.cpp decoder/calculate_test.cpp \
+  bench/decoder_bench.cpp bench/cli_reference.cpp cli/kavlo_ipfinder.cpp cli/lines.cpp cli/encode.cpp cli/io_posix.cpp \
+  cli/encode_test.cpp cli/text.cpp cli/extract.cpp cli/lines_test.cpp
+tidy sanitize decoder/calculate_fuzz.cpp cli/encode_fuzz.cpp cli/extract_fuzz.cpp
 # The Windows sources, parsed as MinGW-w64 sees them.
 gcc_dir=$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")
-windows_args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc++)
+extra=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc++)
 for dir in include/c++ include/c++/i686-w64-mingw32 include/c++/backward; do
-  windows_args+=("--extra-arg=-isystem$gcc_dir/$dir")
+  extra+=("--extra-arg=-isystem$gcc_dir/$dir")
 done
-clang-tidy --quiet -p build/windows "${windows_args[@]}" ui/ip_finder.cpp ui/dpi.cpp ui/main.cpp ui/dpi_test.cpp \
-  tests/ui_test.cpp tests/walkthrough.cpp tests/dll_marker.cpp cli/io_windows.cpp startup/safe_start.cpp cli/units_test.cpp
+tidy windows ui/ip_finder.cpp ui/dpi.cpp ui/main.cpp ui/dpi_test.cpp tests/ui_test.cpp tests/walkthrough.cpp \
+  tests/dll_marker.cpp cli/io_windows.cpp startup/safe_start.cpp cli/units_test.cpp
 echo "clang-tidy: no findings"

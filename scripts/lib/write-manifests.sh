@@ -41,20 +41,17 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
     [ "$arch" = x64 ] && build=win64
     msi="KavloIPFinder-$text-$build.msi" zip="KavloIPFinder-$text-$build.zip"
     code=$(property "$msi" ProductCode)
-    printf '  - Architecture: %s\n    InstallerType: wix\n    Scope: machine\n' "$arch"
-    printf '    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$msi" "$(sha256 "$msi" | tr a-f A-F)"
-    printf '    InstallModes:\n      - silent\n      - silentWithProgress\n'
+    printf '  - Architecture: %s\n    InstallerType: wix\n    Scope: machine\n    InstallerUrl: %s/%s\n' "$arch" "$base" "$msi"
+    printf '    InstallerSha256: %s\n    InstallModes:\n      - silent\n      - silentWithProgress\n' "$(sha256 "$msi" | tr a-f A-F)"
     # winget install --location hands the folder to this switch; the package's own is INSTALLDIR.
     printf '    InstallerSwitches:\n      InstallLocation: INSTALLDIR="<INSTALLPATH>"\n    ProductCode: "%s"\n' "$code"
     printf '    AppsAndFeaturesEntries:\n      - DisplayName: %s\n        Publisher: %s\n' \
       "$(property "$msi" ProductName)" "$publisher"
     printf '        DisplayVersion: %s\n        ProductCode: "%s"\n        UpgradeCode: "%s"\n' "$version" "$code" \
       "$(property "$msi" UpgradeCode)"
-    printf '  - Architecture: %s\n    InstallerType: zip\n    NestedInstallerType: portable\n' "$arch"
-    printf '    NestedInstallerFiles:\n      - RelativeFilePath: kavlo-ipfinder.exe\n'
-    printf '        PortableCommandAlias: kavlo-ipfinder\n      - RelativeFilePath: KavloIPFinder.exe\n'
-    printf '        PortableCommandAlias: KavloIPFinder\n    Scope: user\n'
-    printf '    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$zip" "$(sha256 "$zip" | tr a-f A-F)"
+    printf '  - Architecture: %s\n    InstallerType: zip\n    NestedInstallerType: portable\n    NestedInstallerFiles:\n' "$arch"
+    printf '      - RelativeFilePath: %s.exe\n        PortableCommandAlias: %s\n' kavlo-ipfinder{,} KavloIPFinder{,}
+    printf '    Scope: user\n    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$zip" "$(sha256 "$zip" | tr a-f A-F)"
   done
   footer installer
 } >"$winget/$id.installer.yaml"
