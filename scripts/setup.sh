@@ -23,7 +23,7 @@ packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest
 need_i386=0
 if "$lib/wine-loader.sh" kernel 2>/dev/null; then
   packages+=(wine32:i386)
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
     echo "setup: enabling the i386 architecture (for wine32)"
     $SUDO dpkg --add-architecture i386
     need_i386=1

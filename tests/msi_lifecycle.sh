@@ -32,7 +32,7 @@ nothing_left() {  # nothing_left FOLDER CODE
   check "no shortcut is left" not shortcut_made
   check "  nor its value in the user's registry" not shortcut_value_set
   check "no remembered folder is left" test -z "$(key "$pkg_remembered")"
-  check "nothing of it is left on the PATH" not eval 'system_path | grep -qi Kavlo'
+  check "nothing of it is left on the PATH" not eval 'system_path | grep -i Kavlo >/dev/null'
   check "no cached icon is left" test ! -e "$WINEPREFIX/drive_c/windows/Installer/$2"
 }
 # A package from an earlier, failed run would make everything below meaningless.
