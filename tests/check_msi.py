@@ -9,6 +9,7 @@ different programs inside share a product or package code.
     check_msi.py --seeded-faults PACKAGE.msi...   each fault of the table below, seeded into a copy
                                                   of each package, must be refused by its ICE
 """
+import concurrent.futures
 import hashlib
 import itertools
 import pathlib
@@ -254,17 +255,22 @@ FAULTS = [  # (what, platform or None for both, the ICEs, their severity, msibui
 
 
 def seeded_faults(paths):
+    def findings_with(path, index, queries):
+        """The ICE findings for a copy of the package with the fault's edit."""
+        with tempfile.TemporaryDirectory() as work:
+            copy = pathlib.Path(work) / f"fault-{index}-{pathlib.Path(path).name}"
+            shutil.copyfile(path, copy)
+            run("msibuild", str(copy), *itertools.chain.from_iterable(("-q", query) for query in queries))
+            return ice_findings(Package(copy))
+
     missed = []
-    with tempfile.TemporaryDirectory() as work:
-        for path in paths:
-            platform = Package(path).summary.get("Template", "").partition(";")[0]
-            for what, platforms, ices, severity, queries in FAULTS:
-                if platforms not in (None, platform):
-                    continue
-                copy = pathlib.Path(work) / pathlib.Path(path).name
-                shutil.copyfile(path, copy)
-                run("msibuild", str(copy), *itertools.chain.from_iterable(("-q", query) for query in queries))
-                findings = ice_findings(Package(copy))
+    for path in paths:
+        platform = Package(path).summary.get("Template", "").partition(";")[0]
+        faults = [fault for fault in FAULTS if fault[1] in (None, platform)]
+        # Two at a time: each is msibuild and msiinfo runs, and the machine has two cores.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            results = pool.map(lambda item: findings_with(path, item[0], item[1][4]), enumerate(faults))
+            for (what, _, ices, severity, _), findings in zip(faults, results):
                 for ice in ices.split():
                     named = [f for f in findings if f[0] == ice and f[1] == severity]
                     if named:
