@@ -1,24 +1,20 @@
 #include "extract.h"
 
+#include "hash_text.h"
+
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace kavlo::cli {
 namespace {
 
-enum : std::uint8_t { kHex = 1, kWord = 2 };
-constexpr auto kClasses = [] {
-    std::array<std::uint8_t, 256> classes{};
-    for (int c = 0; c < 256; ++c) {
-        const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-        const bool word = hex || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-        classes[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((hex ? kHex : 0) | (word ? kWord : 0));
-    }
-    return classes;
-}();
-bool isHex(char c) noexcept { return kClasses[static_cast<unsigned char>(c)] & kHex; }
-bool isWord(char c) noexcept { return kClasses[static_cast<unsigned char>(c)] & kWord; }
+// A hex digit is what the decoder takes for one; a word character, as grep's -w has it, is an
+// ASCII letter, digit or '_'.
+bool isHex(char c) noexcept { return detail::hexValue(c) != detail::kNotHex; }
+bool isWord(char c) noexcept {
+    const char lower = static_cast<char>(c | 0x20);
+    return isHex(c) || (lower >= 'a' && lower <= 'z') || c == '_';
+}
 
 // Whether the 24 bytes at `p` are a GUID's first four groups and their dashes.
 bool areGuidGroups(const char* p) noexcept {

@@ -3,6 +3,7 @@
 // of the input sets the size of the pieces the text is handed out in.
 #include "extract.h"
 #include "lines.h"
+#include "piecewise_source.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,22 +13,6 @@
 #include <vector>
 
 namespace {
-
-class PiecewiseSource final : public kavlo::cli::ByteSource {
-public:
-    PiecewiseSource(std::string_view text, std::size_t piece) : text_(text), piece_(piece) {}
-    long read(char* buffer, std::size_t size) noexcept override {
-        const std::size_t count = std::min({size, piece_, text_.size()});
-        std::copy_n(text_.data(), count, buffer);
-        text_.remove_prefix(count);
-        return static_cast<long>(count);
-    }
-    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
-
-private:
-    std::string_view text_;
-    std::size_t piece_;
-};
 
 using Found = std::vector<std::pair<std::string, std::uint64_t>>;
 
@@ -51,7 +36,8 @@ Found reference(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    PiecewiseSource source(text, 1 + data[0] % 64);
+    const std::size_t piece = 1 + data[0] % 64;
+    kavlo::cli::PiecewiseSource source(text, [piece] { return piece; });
     kavlo::cli::HashFinder finder(source, [](void*) {}, nullptr);
     Found found;
     kavlo::cli::FoundHash hash{};

@@ -1,9 +1,9 @@
 // The line reader on inputs that hand out their bytes in small pieces, as pipes and consoles do.
 #include "lines.h"
+#include "piecewise_source.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -11,24 +11,6 @@
 
 namespace kavlo::cli {
 namespace {
-
-// Hands out `text` at most `piece(read number)` bytes at a time.
-class PiecewiseSource final : public ByteSource {
-public:
-    PiecewiseSource(std::string text, std::function<std::size_t()> piece) : text_(std::move(text)), piece_(std::move(piece)) {}
-    long read(char* buffer, std::size_t size) noexcept override {
-        const std::size_t count = std::min({size, piece_(), text_.size() - at_});
-        std::copy_n(text_.data() + at_, count, buffer);
-        at_ += count;
-        return static_cast<long>(count);
-    }
-    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
-
-private:
-    std::string text_;
-    std::function<std::size_t()> piece_;
-    std::size_t at_ = 0;
-};
 
 struct Seen {
     std::string head;

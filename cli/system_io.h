@@ -2,6 +2,7 @@
 // files, and writing standard output and error. io_posix.cpp and io_windows.cpp each give it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -36,8 +37,8 @@ class TextSource final : public ByteSource {
 public:
     explicit TextSource(std::string_view text) noexcept : text_(text) {}
     long read(char* buffer, std::size_t size) noexcept override {
-        const std::size_t count = text_.size() < size ? text_.size() : size;
-        for (std::size_t i = 0; i < count; ++i) buffer[i] = text_[i];
+        const std::size_t count = std::min(text_.size(), size);
+        std::copy_n(text_.data(), count, buffer);
         text_.remove_prefix(count);
         return static_cast<long>(count);
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the shipped exes twice, from copies of the source tree in two folders of different names,
 # and checks that both builds, and the given ones, are byte for byte the same.
-#   check_reproducible.sh TOOLCHAIN-FILE [REFERENCE.exe...]
+#   check-reproducible.sh TOOLCHAIN-FILE [REFERENCE.exe...]
 # The exes are the ones given (by file name: KavloIPFinder.exe, kavlo-ipfinder.exe), or
 # KavloIPFinder.exe. The copies are made in a scratch folder beside the first reference exe (else
 # under $TMPDIR), from the files git tracks or, outside a git checkout, from the tree without its

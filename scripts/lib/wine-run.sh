@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in one of the project's own prefixes, and cleans up after it.
 #
-#   wine-run --prefix DIR [--dpi N] [--desktop WxH] [--display own|user] PROGRAM.exe [ARGS...]
-#   wine-run --prefix DIR --host --arch win32|win64 [options] COMMAND [ARGS...]
+#   wine-run.sh --prefix DIR [--dpi N] [--desktop WxH] [--display own|user] PROGRAM.exe [ARGS...]
+#   wine-run.sh --prefix DIR --host --arch win32|win64 [options] COMMAND [ARGS...]
 #
 # --prefix   a Wine prefix (inside the build folder); created on first use, then reused. Its
 #            architecture follows the program's: win32 for a PE32 program, win64 for PE32+.

@@ -1,0 +1,31 @@
+// For the readers' tests and fuzzing: a text handed out a few bytes a read, as pipes and consoles
+// hand out theirs.
+#pragma once
+
+#include "system_io.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <string_view>
+
+namespace kavlo::cli {
+
+// Hands out `text` at most `piece()` bytes a read.
+class PiecewiseSource final : public ByteSource {
+public:
+    PiecewiseSource(std::string_view text, std::function<std::size_t()> piece) : text_(text), piece_(std::move(piece)) {}
+    long read(char* buffer, std::size_t size) noexcept override {
+        const std::size_t count = std::min({size, piece_(), text_.size()});
+        std::copy_n(text_.data(), count, buffer);
+        text_.remove_prefix(count);
+        return static_cast<long>(count);
+    }
+    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
+
+private:
+    std::string_view text_;
+    std::function<std::size_t()> piece_;
+};
+
+}  // namespace kavlo::cli
