@@ -15,16 +15,11 @@ namespace kavlo::cli {
 class PiecewiseSource final : public ByteSource {
 public:
     PiecewiseSource(std::string_view text, std::function<std::size_t()> piece) : text_(text), piece_(std::move(piece)) {}
-    long read(char* buffer, std::size_t size) noexcept override {
-        const std::size_t count = std::min({size, piece_(), text_.size()});
-        std::copy_n(text_.data(), count, buffer);
-        text_.remove_prefix(count);
-        return static_cast<long>(count);
-    }
+    long read(char* buffer, std::size_t size) noexcept override { return text_.read(buffer, std::min(size, piece_())); }
     [[nodiscard]] std::string_view error() const noexcept override { return {}; }
 
 private:
-    std::string_view text_;
+    TextSource text_;
     std::function<std::size_t()> piece_;
 };
 
