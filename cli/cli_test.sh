@@ -63,6 +63,8 @@ printf '\xFF\xFE0\x001\x00' >utf16.txt
 expect "files, with their names in messages; a byte-order mark is not text" "" 1 $'192.168.0.1:8080\n0.0.0.0:0\n' \
   "$(error 'a.txt: line 2: "xyz": Please enter 12 digits')
 " -f a.txt --file b.txt
+expect "a file named as getopt has it: --file=FILE, -fFILE, after other short options" "" 0 \
+  $'0.0.0.0:0\n0.0.0.0:0\n0.0.0.0:0\n' "" --file=b.txt -fb.txt -xf b.txt
 expect "a file that cannot be read is exit 2, after the others" "" 2 $'0.0.0.0:0\n192.168.0.1:8080\n' \
   "$(error 'utf16.txt: cannot be read: the text is UTF-16: save it as UTF-8 or ASCII')
 " -f b.txt -f utf16.txt 0100A8C01F90
@@ -85,9 +87,17 @@ $(error $'line 2: "0100A8C01F\xf0\x9f\x98\x80": Please enter hex digits')
 $(error $'line 3: "0100A8C01F9\xf0\x9f\x98\x80": Please enter 12 digits')
 $(error 'line 4: "0100A8C01F\x1B[": Please enter hex digits')
 "
+expect "what a terminal acts on and bytes that are not UTF-8 are escaped; a sequence cut short is counted as Windows does" \
+  $'0100A8C01F9\xc2\x9b\n\xe2\x80\xae0100A8C01F9\n0100A8C01F9\xff\n0100A8C01F\xe4A\n' 1 "" \
+  "$(error 'line 1: "0100A8C01F9\xC2\x9B": Please enter hex digits')
+$(error 'line 2: "\xE2\x80\xAE0100A8C01F9": Please enter hex digits')
+$(error 'line 3: "0100A8C01F9\xFF": Please enter hex digits')
+$(error 'line 4: "0100A8C01F\xE4A": Please enter hex digits')
+"
 expect "an argument in another script gets the window's message" "" 1 "" \
   "$(error $'argument 1: "\xef\xbc\x90100A8C01F90": Please enter hex digits')
-" $'\xef\xbc\x90100A8C01F90'
+$(error $'argument 2: "0100A8C01F\xf0\x9f\x98\x80": Please enter hex digits')
+" $'\xef\xbc\x90100A8C01F90' $'0100A8C01F\xf0\x9f\x98\x80'
 
 expect "--encode: addresses to upper-case hashes" $'192.168.0.1:8080\r\n 1.0.0.127:80\n' 1 \
   $'FFFFFFFFFFFF\n000000000000\n0100A8C01F90\n7F0000010050\n' \
@@ -154,6 +164,13 @@ input=0100A8C01F90 address=192.168.0.1 port=8080 line=1"
 expect "a format and a mode each once" "" 2 "" "$(error '"--json" cannot go with "--tsv"')
 Try 'kavlo-ipfinder --help'.
 " --tsv --json
+expect "--json: an input is shown as --tsv shows it, escaped, and its size where it is cut" "" 1 \
+  "{\"input\": \"$(printf '\\u0001%.0s' {1..64})...\", \"input_bytes\": 11000, \"error\": \"Please enter 12 digits\", \"argument\": 2}
+{\"input\": \"\\u009B\\u202E\", \"error\": \"Please enter 12 digits\", \"argument\": 3}
+" "" --json "$(head -c 11000 /dev/zero | tr '\0' '\1')" $'\xc2\x9b\xe2\x80\xae'
+name=$(printf 'n%.0s' {1..100}).txt
+"${run[@]}" -f "$name" >/dev/null 2>got.err </dev/null
+check "a file's name is shown whole" test "$(grep -c "^kavlo-ipfinder: $name: " got.err)" = 1
 
 # A reader that goes away early: the program ends without a word, its status that of what it did.
 for i in $(seq 200000); do echo 0100A8C01F90; done >many.txt
@@ -161,5 +178,48 @@ for i in $(seq 200000); do echo 0100A8C01F90; done >many.txt
 status=${PIPESTATUS[0]}
 check "a closed pipe ends it quietly (exit $status)" \
   test "$status" = 0 -a ! -s got.err -a "$(tr -d '\r' <got.out)" = 192.168.0.1:8080
+timeout 60 bash -c 'yes bad | "$@" 2>&1 | head -c 1 >/dev/null; exit ${PIPESTATUS[1]}' - "${run[@]}"
+status=$?
+check "so does a closed pipe on standard error (exit $status)" test "$status" = 1
+for option in --help --version; do
+  "${run[@]}" $option >/dev/full 2>got.err
+  status=$?
+  check "$option to a full disk is exit 2: $(cat got.err)" test $status = 2 -a "$(grep -c ': cannot write the output: ' got.err)" = 1
+done
+# A parent may hand its children pipes in non-blocking mode: the program waits on them. The first
+# answer comes just before the next read, which so finds nothing; the reader is slower than it.
+got=$(python3 - "${run[@]}" <<'PY'
+import os, subprocess, sys, time
+r, w = os.pipe()
+os.set_blocking(r, False)
+with subprocess.Popen(sys.argv[1:], stdin=r, stdout=subprocess.PIPE) as program:
+    os.write(w, b"0100A8C01F90\n")
+    first = program.stdout.readline()
+    time.sleep(0.5)
+    os.write(w, b"7F0000010050\n")
+    os.close(w)
+    print(first.decode().strip(), program.stdout.read().decode().strip(), program.wait(), end="; ")
+r, w = os.pipe()
+os.set_blocking(w, False)
+with subprocess.Popen(sys.argv[1:] + ["-f", "many.txt"], stdout=w, stdin=subprocess.DEVNULL) as program:
+    os.close(w)
+    lines = 0
+    while chunk := os.read(r, 4096):
+        lines += chunk.count(b"\n")
+        time.sleep(0.001)
+    print(lines, "lines", program.wait())
+PY
+)
+check "non-blocking standard input and output: $got" test "$got" = "192.168.0.1:8080 1.0.0.127:80 0; 200000 lines 0"
+
+# Every option of the table is in --help, the manual page (where - is written \-) and the README.
+"${run[@]}" --help | tr -d '\r' >help.txt
+documented() {  # documented OPTION
+  grep -qE -- "(^|[ ,])$1([ ,=]|\$)" help.txt && grep -qE -- "(^|[ ,])${1//-/\\\\-}([ ,=]|\$)" "$here/kavlo-ipfinder.1.in" &&
+    grep -qE -- "\`$1[ \`=]" "$here/../README.md"
+}
+for option in $(sed -n 's/^ *{"\(-[a-z]\)\{0,1\}", "\(--[a-z]*\)".*/\1 \2/p' "$here/options.h"); do
+  check "$option is in --help, the manual page and the README" documented "$option"
+done
 
 finish "kavlo-ipfinder"

@@ -7,22 +7,16 @@
 
 namespace kavlo {
 
-// What is wrong with a text that should be "a.b.c.d:port"; each names the part.
-enum class AddressProblem {
-    None,
-    NoPort,            // no colon
-    TooFewOctets,      // fewer than four parts before the colon
-    TooManyOctets,     // more than four
-    TooManyPorts,      // a second colon
-    Empty,             // the part `part` is empty
-    NotDecimal,        // it holds something other than the digits 0-9: a sign, 0x, a letter, a space
-    LeadingZero,       // it starts with 0 and has more digits: an octal form elsewhere
-    TooLarge,          // above 255 (octets) or 65535 (the port)
+// What is wrong with a text that should be "a.b.c.d:port", in words: the part it is in, where it is
+// in one, with a space after it ("octet 4 ", "the port "), then what is wrong ("is more than
+// 255"). Nothing is wrong where `what` is empty.
+struct ProblemWords {
+    std::string_view part;
+    std::string_view what;
 };
 
 struct AddressReading {
-    AddressProblem problem = AddressProblem::None;
-    int part = 0;  // for the last four problems: 1 to 4 for the octets, 5 for the port
+    ProblemWords problem;
     Address address{};
 };
 
@@ -31,11 +25,8 @@ struct AddressReading {
 // reading left to right, is the answer. Never throws and never allocates.
 [[nodiscard]] AddressReading readAddress(std::string_view text) noexcept;
 
-// The problem in words, naming the part: "octet 4 is more than 255".
-[[nodiscard]] std::string_view describe(const AddressReading& reading, char (&buffer)[64]) noexcept;
-
-// Writes the twelve upper-case hex digits whose decoding is `address` from `out` on, and returns
-// the end.
-char* writeHash(const Address& address, char* out) noexcept;
+// Writes the twelve upper-case hex digits whose decoding is `address` into [first, last) and
+// returns their end; writes nothing and returns `first` if they do not fit.
+char* writeHash(const Address& address, char* first, const char* last) noexcept;
 
 }  // namespace kavlo

@@ -20,8 +20,7 @@ struct FoundHash {
 // GUID: not right after "XXXXXXXX-XXXX-XXXX-XXXX-" in hex digits.
 class HashFinder {
 public:
-    // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
-    HashFinder(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept;
+    HashFinder(ByteSource& input, BeforeRead beforeRead, void* context) noexcept;
 
     // The next hash, in order of appearance; false at the end of the text, or when reading failed
     // (`failure()` then says why).
@@ -29,15 +28,14 @@ public:
     [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
 
 private:
-    static constexpr std::size_t kLength = 12;
     // What is kept before the next position looked at, when the buffer moves on: a hash there,
     // the character before it and the GUID groups before that.
-    static constexpr std::size_t kContext = 3 * kLength;
+    static constexpr std::size_t kContext = 3 * kHashLength;
     void fill() noexcept;
 
     TextInput text_;
     char buffer_[kContext + (1 << 16)]{};
-    std::size_t probe_ = kLength - 1;  // the next position looked at
+    std::size_t probe_ = kHashLength - 1;  // the next position looked at
     std::size_t end_ = 0;
     std::size_t counted_ = 0;          // line ends are counted up to here
     std::uint64_t line_ = 1;

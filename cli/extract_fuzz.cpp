@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t piece = 1 + data[0] % 64;
     kavlo::cli::PiecewiseSource source(text, [piece] { return piece; });
-    kavlo::cli::HashFinder finder(source, [](void*) {}, nullptr);
+    kavlo::cli::HashFinder finder(source, [](void*) { return true; }, nullptr);
     Found found;
     kavlo::cli::FoundHash hash{};
     while (finder.next(hash)) found.emplace_back(std::string(hash.text), hash.line);

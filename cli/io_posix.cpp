@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace kavlo::cli {
@@ -17,6 +18,16 @@ namespace {
 
 int descriptor(void* handle) noexcept { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)); }
 void* handleOf(int descriptor) noexcept { return reinterpret_cast<void*>(static_cast<std::intptr_t>(descriptor)); }
+
+// Whether a call that failed with errno should be made again: interrupted, or on a descriptor in
+// non-blocking mode (which a parent may hand its children) that had to wait, once it can go on.
+bool again(int fd, short event) noexcept {
+    if (errno == EINTR) return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    pollfd wanted{fd, event, 0};
+    ::poll(&wanted, 1, -1);  // if it is interrupted, the next try waits again
+    return true;
+}
 
 std::size_t keep(int code, char (&into)[160]) noexcept {
     const char* text = std::strerror(code);
@@ -30,7 +41,7 @@ std::size_t keep(int code, char (&into)[160]) noexcept {
 Input::Input() noexcept : handle_(handleOf(STDIN_FILENO)) {}
 
 Input::Input(const Argument& file) noexcept {
-    const int opened = ::open(static_cast<const char*>(file.native), O_RDONLY | O_CLOEXEC);
+    const int opened = ::open(file.native, O_RDONLY | O_CLOEXEC);
     if (opened < 0) keepError(static_cast<unsigned long>(errno));
     handle_ = handleOf(opened);
     owned_ = opened >= 0;
@@ -47,7 +58,7 @@ long Input::read(char* buffer, std::size_t size) noexcept {
     ssize_t count = 0;
     do {
         count = ::read(descriptor(handle_), buffer, size);
-    } while (count < 0 && errno == EINTR);
+    } while (count < 0 && again(descriptor(handle_), POLLIN));
     if (count < 0) keepError(static_cast<unsigned long>(errno));
     return static_cast<long>(count);
 }
@@ -58,7 +69,7 @@ bool Output::write(std::string_view bytes) noexcept {
     while (!bytes.empty()) {
         const ssize_t count = ::write(descriptor(handle_), bytes.data(), bytes.size());
         if (count < 0) {
-            if (errno == EINTR) continue;
+            if (again(descriptor(handle_), POLLOUT)) continue;
             closed_ = errno == EPIPE;
             errorSize_ = keep(errno, error_);
             return false;

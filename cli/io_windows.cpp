@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <iterator>
 
 namespace kavlo::cli {
 
@@ -25,12 +27,7 @@ std::size_t keep(DWORD code, char (&into)[160]) noexcept {
     }
     if (size > 0) return static_cast<std::size_t>(size);
     // No text for it: the number.
-    char digits[10];
-    int count = 0;
-    do digits[count++] = static_cast<char>('0' + code % 10); while ((code /= 10) != 0);
-    char* end = std::copy_n("error ", 6, into);
-    while (count > 0) *end++ = digits[--count];
-    return static_cast<std::size_t>(end - into);
+    return static_cast<std::size_t>(std::to_chars(std::copy_n("error ", 6, into), std::end(into), code).ptr - into);
 }
 
 // UTF-16 to UTF-8, keeping an unpaired surrogate as its three-byte form, so that the text has as
@@ -41,21 +38,10 @@ char* toWtf8(const wchar_t* text, char* out) noexcept {
         if (code >= 0xD800 && code <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char16_t>(*++text) - 0xDC00);
         }
-        if (code < 0x80) {
-            *out++ = static_cast<char>(code);
-        } else if (code < 0x800) {
-            *out++ = static_cast<char>(0xC0 | code >> 6);
-            *out++ = static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            *out++ = static_cast<char>(0xE0 | code >> 12);
-            *out++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            *out++ = static_cast<char>(0xF0 | code >> 18);
-            *out++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (code & 0x3F));
-        }
+        // A lead byte that says how many follow, then six bits in each of those.
+        const int following = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        *out++ = static_cast<char>((0xF0E0C000u >> (8 * following) & 0xFF) | code >> (6 * following));
+        for (int k = following - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
     }
     return out;
 }
@@ -65,7 +51,7 @@ char* toWtf8(const wchar_t* text, char* out) noexcept {
 Input::Input() noexcept : handle_(GetStdHandle(STD_INPUT_HANDLE)) {}
 
 Input::Input(const Argument& file) noexcept {
-    HANDLE opened = CreateFileW(static_cast<const wchar_t*>(file.native), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE opened = CreateFileW(file.native, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         keepError(GetLastError());
@@ -84,9 +70,15 @@ void Input::keepError(unsigned long code) noexcept { errorSize_ = keep(code, err
 long Input::read(char* buffer, std::size_t size) noexcept {
     if (!error().empty()) return -1;
     DWORD count = 0;
-    if (!ReadFile(handle_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30)), &count, nullptr)) {
+    while (!ReadFile(handle_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30)), &count, nullptr)) {
         const DWORD code = GetLastError();
         if (code == ERROR_BROKEN_PIPE) return 0;  // the writer has finished
+        // A pipe in non-blocking mode (PIPE_NOWAIT) with nothing in it yet: a pipe gives no signal
+        // to wait for, so a moment is waited before it is asked again.
+        if (code == ERROR_NO_DATA) {
+            Sleep(1);
+            continue;
+        }
         keepError(code);
         return -1;
     }
@@ -116,6 +108,8 @@ bool Output::write(std::string_view bytes) noexcept {
             written = WriteFile(handle_, bytes.data(), static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 30)),
                                 &done, nullptr);
             taken = done;
+            // A pipe in non-blocking mode that is full takes nothing: a moment is waited, as above.
+            if (written && done == 0) Sleep(1);
         }
         if (!written) {
             const DWORD code = GetLastError();

@@ -12,13 +12,12 @@ std::string_view LineReader::trimmed(std::string_view raw) noexcept {
     return raw;
 }
 
-LineReader::LineReader(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
+LineReader::LineReader(ByteSource& input, BeforeRead beforeRead, void* context) noexcept
     : text_(input, beforeRead, context) {}
 
 std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capacity, Mark& told) noexcept {
     told = Mark::Undecided;
-    beforeRead_(context_);
-    const long count = input_.read(buffer + end, capacity - end);
+    const long count = beforeRead_(context_) ? input_.read(buffer + end, capacity - end) : 0;
     if (count <= 0) {
         atEnd_ = true;
         if (count < 0) failure_ = input_.error();

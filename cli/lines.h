@@ -2,6 +2,7 @@
 #pragma once
 
 #include "system_io.h"
+#include "text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,13 +27,16 @@ enum class Mark { None, Utf8, Utf16, Undecided };
 inline constexpr std::size_t kUtf8MarkSize = 3;
 inline constexpr std::string_view kUtf16Failure = "the text is UTF-16: save it as UTF-8 or ASCII";
 
+// Runs, with its context, before each read from an input, which may wait for a person at a
+// console; false ends the input there, when nothing more is wanted of it.
+using BeforeRead = bool (*)(void*);
+
 // A text's bytes as both readers take them in (LineReader, and HashFinder of --extract): more
 // behind what they hold, and the byte-order mark at the text's start, told however its bytes
 // arrive. UTF-16 text is a failure.
 class TextInput {
 public:
-    // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
-    TextInput(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept
+    TextInput(ByteSource& input, BeforeRead beforeRead, void* context) noexcept
         : input_(input), beforeRead_(beforeRead), context_(context) {}
 
     // Reads more into buffer[end, capacity) and returns how many bytes came: 0 at the end, or on a
@@ -44,7 +48,7 @@ public:
 
 private:
     ByteSource& input_;
-    void (*beforeRead_)(void*);
+    BeforeRead beforeRead_;
     void* context_;
     bool atEnd_ = false;
     bool started_ = false;  // the mark, if any, has been told
@@ -53,10 +57,9 @@ private:
 
 class LineReader {
 public:
-    static constexpr std::size_t kHeadSize = 64;
+    static constexpr std::size_t kHeadSize = kShownBytes;
 
-    // `beforeRead` runs before each read from `input`, which may wait for a person at a console.
-    LineReader(ByteSource& input, void (*beforeRead)(void*), void* context) noexcept;
+    LineReader(ByteSource& input, BeforeRead beforeRead, void* context) noexcept;
 
     // The next line that is not blank; false at the end of the input, or when reading failed
     // (`failure()` then says why).
@@ -64,14 +67,14 @@ public:
         // A list of hashes is twelve characters and a line end a line: such a line is cut out where
         // it must end, with no search and nothing to trim, which halves the reader's work.
         const char* start = buffer_ + begin_;
-        if (end_ - begin_ > kCommonLength + 1 && !isBlank(start[0]) && !isBlank(start[kCommonLength - 1]) &&
-            start[kCommonLength - 1] != '\r' && !holdsLineFeed(start)) {
-            const std::size_t lineEnd = start[kCommonLength] == '\n'                                   ? kCommonLength
-                                        : start[kCommonLength] == '\r' && start[kCommonLength + 1] == '\n' ? kCommonLength + 1
+        if (end_ - begin_ > kHashLength + 1 && !isBlank(start[0]) && !isBlank(start[kHashLength - 1]) &&
+            start[kHashLength - 1] != '\r' && !holdsLineFeed(start)) {
+            const std::size_t lineEnd = start[kHashLength] == '\n'                                   ? kHashLength
+                                        : start[kHashLength] == '\r' && start[kHashLength + 1] == '\n' ? kHashLength + 1
                                                                                                         : 0;
             if (lineEnd != 0) {
                 begin_ += lineEnd + 1;
-                line = {{start, kCommonLength}, kCommonLength, ++number_};
+                line = {{start, kHashLength}, kHashLength, ++number_};
                 return true;
             }
         }
@@ -80,13 +83,12 @@ public:
     [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
 
 private:
-    static constexpr std::size_t kCommonLength = 12;
     static bool isBlank(char c) noexcept { return c == ' ' || c == '\t'; }
-    // Whether a LF is among the kCommonLength bytes at `p` (then they are more than one line): eight
+    // Whether a LF is among the kHashLength bytes at `p` (then they are more than one line): eight
     // and four bytes at a time, XORed with LF and tested for a zero byte, which costs a fraction of a
     // call to memchr per line.
     static bool holdsLineFeed(const char* p) noexcept {
-        static_assert(kCommonLength == 12);
+        static_assert(kHashLength == 12);
         std::uint64_t eight;
         std::uint32_t four;
         std::memcpy(&eight, p, 8);

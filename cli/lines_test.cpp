@@ -24,7 +24,7 @@ void PrintTo(const Seen& seen, std::ostream* out) { *out << '"' << seen.head << 
 // Every line the reader gives, and its failure ("" if none).
 std::pair<std::vector<Seen>, std::string> readAll(const std::string& text, std::function<std::size_t()> piece) {
     PiecewiseSource source(text, std::move(piece));
-    LineReader reader(source, [](void*) {}, nullptr);
+    LineReader reader(source, [](void*) { return true; }, nullptr);
     std::vector<Seen> lines;
     Line line{};
     while (reader.next(line)) lines.push_back({std::string(line.head), line.size, line.number});

@@ -9,12 +9,21 @@
 
 namespace kavlo::cli {
 
+// How lines end in this system's text, and what its own form of an argument is made of.
+#ifdef _WIN32
+inline constexpr std::string_view kNewline = "\r\n";
+using NativeUnit = wchar_t;
+#else
+inline constexpr std::string_view kNewline = "\n";
+using NativeUnit = char;
+#endif
+
 // One command-line argument: its text as UTF-8, and the system's own form, to open a file by.
 // Windows gives arguments as UTF-16; an unpaired surrogate becomes a three-byte sequence (WTF-8),
 // so that every UTF-16 code unit stays one unit when the text is read back.
 struct Argument {
     std::string_view text;
-    const void* native;
+    const NativeUnit* native;
 };
 
 // Where text is read from: an Input, or, in tests, bytes handed out in pieces.
@@ -87,12 +96,12 @@ private:
     std::size_t errorSize_ = 0;
 };
 
-// How lines end in this system's text. A constant, so that writing one is two stores, not a copy.
-#ifdef _WIN32
-inline constexpr std::string_view kNewline = "\r\n";
-#else
-inline constexpr std::string_view kNewline = "\n";
-#endif
+// The argument without its first `count` bytes, which are ASCII, as in an option's name:
+// "--file=list.txt" without 7 is "list.txt".
+inline Argument argumentAfter(const Argument& argument, std::size_t count) noexcept {
+    count = std::min(count, argument.text.size());
+    return {{argument.text.data() + count, argument.text.size() - count}, argument.native + count};
+}
 
 // The program itself (kavlo_ipfinder.cpp), which the system's entry point calls.
 int run(std::span<const Argument> arguments) noexcept;

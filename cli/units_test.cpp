@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,16 +15,25 @@
 namespace kavlo::cli {
 namespace {
 
-std::u16string windowsText(const std::string& bytes) {
+std::u16string wideText(const std::string& bytes) {
     std::wstring text(bytes.size() + 1, L'\0');
     const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
                                           static_cast<int>(text.size()));
     return {reinterpret_cast<const char16_t*>(text.data()), static_cast<std::size_t>(units)};
 }
 
+// The text as Windows decodes `bytes`. It reads them one by one, so that a sequence cut short by
+// the text's end ends as it does when a byte that cannot continue it follows. Wine skips to the
+// text's end instead; ASCII after the text, taken off again, has it decode as Windows does.
+std::u16string windowsText(const std::string& bytes) {
+    constexpr std::string_view kPadding = "AAAA";
+    const std::u16string text = wideText(bytes + std::string(kPadding));
+    return text.substr(0, text.size() - kPadding.size());
+}
+
 std::string hex(const std::string& bytes) {
     std::string out;
-    for (unsigned char byte : bytes) out += "0123456789ABCDEF"[byte >> 4], out += "0123456789ABCDEF"[byte & 15], out += ' ';
+    for (unsigned char byte : bytes) out += kHexAlphabet[byte >> 4], out += kHexAlphabet[byte & 15], out += ' ';
     return out;
 }
 
@@ -37,10 +47,10 @@ void expectAsWindows(const std::string& bytes) {
         const std::u16string_view window = calculate(windowsText(line), slots).view();
         Address address{};
         const HashVerdict verdict = decodeText(line, line.size(), address);
-        char text[kAddressTextRoom];
-        const std::string ours = verdict == HashVerdict::WrongLength ? "Please enter 12 digits"
-                                 : verdict == HashVerdict::NotHex    ? "Please enter hex digits"
-                                                                     : std::string(text, writeAddress(address, text));
+        char text[kLongestAddressText];
+        const std::string ours = verdict == HashVerdict::WrongLength ? std::string(kWrongLengthMessage)
+                                 : verdict == HashVerdict::NotHex    ? std::string(kNotHexMessage)
+                                                                     : std::string(text, writeAddress(address, text, std::end(text)));
         ASSERT_EQ(ours, std::string(window.begin(), window.end())) << hex(line);
     }
 }
@@ -61,6 +71,26 @@ TEST(Utf16Units, AreWindowsOwnForEveryKindOfSequence) {
         for (const std::string& bytes : sequences) {
             SCOPED_TRACE(std::string(kind) + ": " + hex(bytes));
             expectAsWindows(bytes);
+        }
+    }
+}
+
+TEST(Utf16Units, AreWindowsOwnWhereWineSkipsToTheTextsEnd) {
+    // A lead byte that claims more bytes than the text has left: Wine makes one U+FFFD of the rest,
+    // Windows one of the lead (and what continued it), then reads the next byte afresh.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const std::pair<std::string, std::size_t> cases[] = {
+        {"0100A8C01F\xE4\x41", 12}, {"0100A8C01F\xF0\x41", 12}, {"0100A8C01F\xF0\x9F\x41", 12}, {"\xC3\xE4\x41", 3}};
+    for (const auto& [bytes, units] : cases) {
+        SCOPED_TRACE(hex(bytes));
+        EXPECT_EQ(utf16Units(bytes), units);
+        EXPECT_EQ(windowsText(bytes).size(), units);
+        if (wine) {
+            EXPECT_NE(wideText(bytes).size(), units) << "Wine now decodes this as Windows does";
+        }
+        Address address{};
+        if (units == kHashLength) {
+            EXPECT_EQ(decodeText(bytes, bytes.size(), address), HashVerdict::NotHex);
         }
     }
 }

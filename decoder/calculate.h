@@ -15,8 +15,13 @@ using Slot = std::variant<std::monostate, std::int16_t, std::int32_t>;
 // The window's six slots. Index 0 is never used; 1 to 4 are the octets in display order, 5 the port.
 using IPParts = std::array<Slot, 6>;
 
-inline constexpr std::u16string_view kWrongLengthMessage = u"Please enter 12 digits";
-inline constexpr std::u16string_view kNotHexMessage = u"Please enter hex digits";
+// The two messages, in ASCII: the window widens them, the command line writes them as they are.
+inline constexpr std::string_view kWrongLengthMessage = "Please enter 12 digits";
+inline constexpr std::string_view kNotHexMessage = "Please enter hex digits";
+
+// A hash is twelve hex digits, written with these (and their lower case).
+inline constexpr std::size_t kHashLength = 12;
+inline constexpr std::string_view kHexAlphabet = "0123456789ABCDEF";
 
 // A short text kept in place, with no heap behind it. What does not fit is dropped.
 template <std::size_t Capacity>
@@ -25,18 +30,11 @@ public:
     // A constant; clang-tidy 14 takes the template parameter for a dynamic initializer.
     static constexpr std::size_t capacity = Capacity;  // NOLINT(bugprone-dynamic-static-initializers)
 
-    constexpr void append(std::u16string_view text) noexcept {
+    // ASCII text, each byte widened to its unit.
+    constexpr void append(std::string_view text) noexcept {
         const std::size_t count = std::min(text.size(), Capacity - size_);
         std::copy_n(text.data(), count, units_.data() + size_);
         size_ += count;
-    }
-    // Lets `write` fill up to `room` units in place: it gets where the free space starts and
-    // returns where it stopped. Nothing happens if there is less room than that.
-    template <typename Writer>
-    constexpr void appendInPlace(std::size_t room, Writer&& write) noexcept {
-        if (Capacity - size_ < room) return;
-        char16_t* start = units_.data() + size_;
-        size_ += static_cast<std::size_t>(write(start) - start);
     }
     [[nodiscard]] constexpr std::u16string_view view() const noexcept { return {units_.data(), size_}; }
 
@@ -50,11 +48,10 @@ using SlotText = FixedText<11>;
 // The longest answer is "Please enter hex digits"; an address takes at most 21 units.
 using OutputText = FixedText<23>;
 
-// True for exactly 0-9, A-F and a-f, compared by code-unit value.
-[[nodiscard]] bool isHexDigit(char16_t unit) noexcept;
-
-// A hash is twelve hex digits.
-inline constexpr std::size_t kHashLength = 12;
+// True for exactly 0-9, A-F and a-f, compared by code-unit value: for UTF-16 code units (char16_t),
+// as the window has them, and for bytes (char), where any byte above 0x7F is not a hex digit.
+template <typename Unit>
+[[nodiscard]] bool isHexDigit(Unit unit) noexcept;
 
 // A decoded hash: the address's octets in display order ("a.b.c.d" is {a, b, c, d}) and the port.
 struct Address {
@@ -76,13 +73,10 @@ template <typename Unit>
 
 // "255.255.255.255:65535": the longest address text.
 inline constexpr std::size_t kLongestAddressText = 21;
-// Room writeAddress needs past `out`: it copies each octet whole, spare units and all.
-inline constexpr std::size_t kAddressTextRoom = kLongestAddressText + 2;
 
-// Writes "a.b.c.d:port", decimal without leading zeros, from `out` on, and returns its end. Needs
-// kAddressTextRoom units of room; what lies past the end it returns is undefined.
-template <typename Unit>
-Unit* writeAddress(const Address& address, Unit* out) noexcept;
+// Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end;
+// writes nothing past `last`, and returns `first` if the text does not fit.
+char* writeAddress(const Address& address, char* first, char* last) noexcept;
 
 // Empty for an empty slot, otherwise the decimal form: no leading zeros, '-' only when negative.
 [[nodiscard]] SlotText slotText(const Slot& slot) noexcept;

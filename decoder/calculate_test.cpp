@@ -153,7 +153,7 @@ TEST(SlotText, IsEmptyOrPlainDecimal) {
 // filled text can be copied without reading indeterminate values.
 static_assert([] {
     OutputText text;
-    text.append(u"1.2");
+    text.append("1.2");
     const OutputText copy = text;
     return copy.view() == u"1.2";
 }());
