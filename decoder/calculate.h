@@ -74,8 +74,8 @@ template <typename Unit>
 // "255.255.255.255:65535": the longest address text.
 inline constexpr std::size_t kLongestAddressText = 21;
 
-// Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end;
-// writes nothing past `last`, and returns `first` if the text does not fit.
+// Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end.
+// Needs room for the longest such text; with less, writes nothing and returns `first`.
 char* writeAddress(const Address& address, char* first, char* last) noexcept;
 
 // Empty for an empty slot, otherwise the decimal form: no leading zeros, '-' only when negative.
