@@ -26,10 +26,9 @@ std::string wordsOf(const AddressReading& reading) {
 
 TEST(Encode, WritesNothingPastTheRoomItIsGiven) {
     const Address longest{{255, 255, 255, 255}, 65535};
-    using Write = char* (*)(const Address&, char*, char*);
-    const Write hash = [](const Address& address, char* first, char* last) { return writeHash(address, first, last); };
+    using Write = char* (*)(const Address&, char*, const char*);
     for (const auto& [write, size] : {std::pair<Write, std::size_t>{writeAddress, kLongestAddressText},
-                                      std::pair<Write, std::size_t>{hash, kHashLength}}) {
+                                      std::pair<Write, std::size_t>{writeHash, kHashLength}}) {
         for (std::size_t room = 0; room <= size; ++room) {
             std::string buffer(size + 1, '#');
             const char* end = write(longest, buffer.data(), buffer.data() + room);

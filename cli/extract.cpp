@@ -1,83 +1,105 @@
 #include "extract.h"
 
-#include "hash_text.h"
-
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace kavlo::cli {
 namespace {
 
-// A word character, as grep's -w has it, is an ASCII letter, digit or '_'; a hex digit is what
-// the decoder takes for one.
-bool isWord(char c) noexcept {
-    const char lower = static_cast<char>(c | 0x20);
-    return isHexDigit(c) || (lower >= 'a' && lower <= 'z') || c == '_';
+// What lies `count` (1 to 63) bytes back of each byte: `mask` shifted up, its lowest bits from the
+// top of `before`, the block before's.
+constexpr std::uint64_t back(std::uint64_t mask, std::uint64_t before, unsigned count) noexcept {
+    return mask << count | before >> (64 - count);
 }
-
-// Whether the 24 bytes at `p` are a GUID's first four groups and their dashes.
-bool areGuidGroups(const char* p) noexcept {
-    for (std::size_t i = 0; i < 24; ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23 ? p[i] != '-' : !isHexDigit(p[i])) return false;
-    }
-    return true;
-}
-constexpr std::size_t kGuidGroups = 24;
 
 }  // namespace
 
-HashFinder::HashFinder(ByteSource& input, BeforeRead beforeRead, void* context) noexcept
-    : text_(input, beforeRead, context) {}
+HashFinder::HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines) noexcept
+    : text_(input, beforeRead, context), countLines_(countLines) {}
 
 bool HashFinder::next(FoundHash& hash) noexcept {
     while (true) {
-        // Every run of twelve hex digits covers exactly one position in twelve, so only those are
-        // looked at: text without hex digits is passed over twelve bytes a step.
-        while (probe_ < end_) {
-            if (!isHexDigit(buffer_[probe_])) {
-                probe_ += kHashLength;
-                continue;
-            }
-            std::size_t start = probe_;
-            while (start > 0 && isHexDigit(buffer_[start - 1])) --start;
-            std::size_t stop = probe_ + 1;
-            while (stop < end_ && isHexDigit(buffer_[stop])) ++stop;
-            if (stop == end_ && !text_.atEnd()) {
-                // It may go on past what has been read; if it is too long already, only where it ends matters.
-                if (stop - start > kHashLength) probe_ = stop - 1;
-                break;
-            }
-            // The next run starts past this one's end, and covers the twelfth position after it.
-            probe_ = stop + kHashLength;
-            // A run that reaches back to the bytes kept is longer than they are.
-            if (stop - start != kHashLength || (start == 0 && !atStart_)) continue;
-            if ((start > 0 && isWord(buffer_[start - 1])) || (stop < end_ && isWord(buffer_[stop]))) continue;
-            if (start >= kGuidGroups && areGuidGroups(buffer_ + start - kGuidGroups)) continue;
-            line_ += static_cast<std::uint64_t>(std::count(buffer_ + counted_, buffer_ + start, '\n'));
-            counted_ = start;
-            hash = {{buffer_ + start, kHashLength}, line_};
+        if (hits_ != 0) {
+            const auto at = static_cast<unsigned>(std::countr_zero(hits_));
+            hits_ &= hits_ - 1;
+            const std::uint64_t lineEnds = hitLineEnds_ & ((std::uint64_t{1} << at) - 1);  // none unless counted
+            hash = {{buffer_ + hitsAt_ + at - kHashLength, kHashLength}, hitsLine_ + (lineEnds ? std::popcount(lineEnds) : 0)};
             return true;
         }
-        if (text_.atEnd()) return false;
-        fill();
+        if (ended_) return false;
+        if (end_ - next_ >= kBlock) {
+            scan(kBlock);
+        } else if (text_.atEnd()) {
+            ended_ = true;
+            scan(kBlock);  // the rest, with the padding after it for the text's end
+        } else if (handedOut_ < offset_ + end_ - kBlock && text_.mayWait()) {
+            scan(end_ - next_);  // before a read that may wait for a person
+        } else {
+            fill();
+        }
     }
 }
 
-// Moves the bytes still needed to the front and reads more behind them.
+void HashFinder::scan(std::size_t bytes) noexcept {
+    if (end_ < next_ + kBlock) std::fill(buffer_ + end_, buffer_ + next_ + kBlock, ' ');  // no word, hex or dash
+    // Whole blocks are scanned until one holds a hash, the state held where it is quickest to reach.
+    State was = state_;
+    Masks masks{};
+    std::uint64_t hits = 0;
+    std::uint64_t start = 0;
+    do {
+        masks = classify(buffer_ + next_, countLines_);
+        State now{masks.hex, 0, 0, 0, 0, ~masks.word, masks.dash};
+        // The runs of hex digits that end at each byte: two, four, eight and twelve long.
+        now.hex2 = now.hex & back(now.hex, was.hex, 1);
+        now.hex4 = now.hex2 & back(now.hex2, was.hex2, 2);
+        now.hex8 = now.hex4 & back(now.hex4, was.hex4, 4);
+        now.hex12 = now.hex8 & back(now.hex4, was.hex4, 8);
+        // A hash ends before a byte that is no word byte, after twelve hex digits after no word byte...
+        hits = now.notWord & back(now.hex12, was.hex12, 1) & back(now.notWord, was.notWord, 13);
+        // ...unless "XXXXXXXX-XXXX-XXXX-XXXX-" comes before it, the last group of a GUID: dashes 13,
+        // 18, 23 and 28 bytes back, four hex digits ending 14, 19 and 24 back, and eight 29 back.
+        if (hits != 0) {
+            std::uint64_t guid = back(now.hex8, was.hex8, 29);
+            for (unsigned dash = 13; dash <= 28; dash += 5) {
+                guid &= back(now.dash, was.dash, dash) & (dash == 28 ? ~0ULL : back(now.hex4, was.hex4, dash + 1));
+            }
+            hits &= ~guid;
+        }
+        // None handed out before; in a block not whole, only those followed by a byte read, and the
+        // block is scanned again when it is whole.
+        start = offset_ + next_ - kBlock;
+        if (handedOut_ > start) hits &= handedOut_ - start >= kBlock ? 0 : ~0ULL << (handedOut_ - start);
+        hitsAt_ = next_;
+        hitsLine_ = line_;
+        if (bytes < kBlock) {
+            hits &= (std::uint64_t{1} << bytes) - 1;
+            break;
+        }
+        was = now;
+        next_ += kBlock;
+        if (countLines_) line_ += static_cast<std::uint64_t>(std::popcount(masks.lineEnds));
+    } while (hits == 0 && next_ + kBlock <= end_);
+    state_ = was;
+    hits_ = hits;
+    hitLineEnds_ = masks.lineEnds;
+    handedOut_ = start + bytes;
+}
+
+// Moves the block before next_, where a hash may start, and what follows it to the front, and reads
+// more behind them.
 void HashFinder::fill() noexcept {
-    static_assert(kContext >= kGuidGroups + kHashLength, "a hash, its GUID groups and the byte before are kept");
-    const std::size_t keep = probe_ > kContext ? std::min(probe_ - kContext, end_) : 0;
-    if (counted_ < keep) line_ += static_cast<std::uint64_t>(std::count(buffer_ + counted_, buffer_ + keep, '\n'));
-    counted_ = std::max(counted_, keep) - keep;
+    const std::size_t keep = next_ - kBlock;
     std::memmove(buffer_, buffer_ + keep, end_ - keep);
+    offset_ += keep;
+    next_ -= keep;
     end_ -= keep;
-    probe_ -= keep;
-    atStart_ = atStart_ && keep == 0;
     // A UTF-8 mark is three bytes that are neither digits nor letters: no hash can take them for
     // its own. UTF-16 text is refused, as the line reader refuses it.
     Mark told = Mark::Undecided;
-    end_ += text_.readMore(buffer_, end_, sizeof buffer_, told);
-    if (told == Mark::Utf16) end_ = 0;
+    end_ += text_.readMore(buffer_ + kBlock, end_ - kBlock, sizeof buffer_ - 2 * kBlock, told);
+    if (told == Mark::Utf16) end_ = next_;
 }
 
 }  // namespace kavlo::cli

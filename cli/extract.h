@@ -1,7 +1,8 @@
-// Finds user hashes in any text (logs, mail, tickets), in memory that stays the same however long
-// the text or a line of it is.
+// Finds user hashes in any text (logs, mail, tickets), 64 bytes at a time, in memory that stays the
+// same however long the text or a line of it is.
 #pragma once
 
+#include "classify.h"
 #include "lines.h"
 
 #include <cstddef>
@@ -12,7 +13,7 @@ namespace kavlo::cli {
 
 struct FoundHash {
     std::string_view text;  // the twelve digits
-    std::uint64_t line;     // from 1
+    std::uint64_t line;     // from 1, where lines are counted
 };
 
 // A hash is a run of exactly twelve hex digits that is a whole word, the character on each side
@@ -20,7 +21,8 @@ struct FoundHash {
 // GUID: not right after "XXXXXXXX-XXXX-XXXX-XXXX-" in hex digits.
 class HashFinder {
 public:
-    HashFinder(ByteSource& input, BeforeRead beforeRead, void* context) noexcept;
+    // `beforeRead` runs before each read from `input`; lines are counted where `countLines`.
+    HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines) noexcept;
 
     // The next hash, in order of appearance; false at the end of the text, or when reading failed
     // (`failure()` then says why).
@@ -28,18 +30,34 @@ public:
     [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
 
 private:
-    // What is kept before the next position looked at, when the buffer moves on: a hash there,
-    // the character before it and the GUID groups before that.
-    static constexpr std::size_t kContext = 3 * kHashLength;
+    static constexpr std::size_t kBlock = 64;
+    // Each block's masks, and the runs of hex digits ending at each byte, kept for the next block's
+    // shifts to take their top bits from.
+    struct State {
+        std::uint64_t hex, hex2, hex4, hex8, hex12, notWord, dash;
+    };
+    // Scans from next_ (`bytes` of a block, or whole blocks) for the ends of hashes, into hits_.
+    // Whole blocks move next_ and state_ on; in a block not whole, only hashes followed by a byte
+    // read count.
+    void scan(std::size_t bytes) noexcept;
     void fill() noexcept;
 
     TextInput text_;
-    char buffer_[kContext + (1 << 16)]{};
-    std::size_t probe_ = kHashLength - 1;  // the next position looked at
-    std::size_t end_ = 0;
-    std::size_t counted_ = 0;          // line ends are counted up to here
-    std::uint64_t line_ = 1;
-    bool atStart_ = true;              // buffer_[0] is the text's first byte
+    bool countLines_;
+    // A block of what came before next_ (a hash may start there), what has been read, and a block
+    // of padding after it.
+    char buffer_[kBlock + (1 << 16) + kBlock]{};
+    std::size_t next_ = kBlock;  // the next block to scan
+    std::size_t end_ = kBlock;   // past what has been read
+    std::uint64_t offset_ = 0;   // the text's position of buffer_[kBlock]
+    State state_{0, 0, 0, 0, 0, ~0ULL, 0};  // before the text: no word, hex digit or dash
+    std::uint64_t hits_ = 0;     // a bit after each hash in the block at hitsAt_ not yet handed out
+    std::size_t hitsAt_ = 0;
+    std::uint64_t handedOut_ = 0;  // hashes that end before this position of the text were handed out
+    std::uint64_t line_ = 1;       // the line at next_, where lines are counted
+    std::uint64_t hitsLine_ = 1;   // and at hitsAt_, with the line ends in that block
+    std::uint64_t hitLineEnds_ = 0;
+    bool ended_ = false;
 };
 
 }  // namespace kavlo::cli

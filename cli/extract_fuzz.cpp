@@ -1,6 +1,8 @@
-// Fuzzes --extract's scanner against the rules written plainly as regular expressions: the same
-// hashes, in the same order, on the same lines, however the text's bytes arrive. The first byte
-// of the input sets the size of the pieces the text is handed out in.
+// Fuzzes --extract's finder against the rules written plainly as regular expressions: the same
+// hashes, in the same order, on the same lines, however the text's bytes arrive; and its two
+// classifiers, SSE2 and a byte at a time, against each other on every 64 bytes of the text. The
+// first byte of the input sets the size of the pieces the text is handed out in, whether lines are
+// counted, and whether the text comes as from a pipe or a file.
 #include "extract.h"
 #include "lines.h"
 #include "piecewise_source.h"
@@ -37,12 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t piece = 1 + data[0] % 64;
-    kavlo::cli::PiecewiseSource source(text, [piece] { return piece; });
-    kavlo::cli::HashFinder finder(source, [](void*) { return true; }, nullptr);
+    const bool countLines = data[0] & 64;
+    kavlo::cli::PiecewiseSource source(text, [piece] { return piece; }, data[0] & 128);
+    kavlo::cli::HashFinder finder(source, [](void*) { return true; }, nullptr, countLines);
     Found found;
     kavlo::cli::FoundHash hash{};
-    while (finder.next(hash)) found.emplace_back(std::string(hash.text), hash.line);
+    while (finder.next(hash)) found.emplace_back(std::string(hash.text), countLines ? hash.line : 1);
     const bool utf16 = kavlo::cli::markOf(text, false) == kavlo::cli::Mark::Utf16;
-    if (found != (utf16 ? Found{} : reference(text)) || finder.failure().empty() == utf16) std::abort();
+    Found expected = utf16 ? Found{} : reference(text);
+    for (auto& [digits, line] : expected) line = countLines ? line : 1;
+    if (found != expected || finder.failure().empty() == utf16) std::abort();
+#ifdef KAVLO_SSE2_FINDER
+    const auto same = [](const kavlo::cli::Masks& a, const kavlo::cli::Masks& b) {
+        return a.hex == b.hex && a.word == b.word && a.dash == b.dash && a.lineEnds == b.lineEnds;
+    };
+    for (std::size_t at = 0; at + 64 <= text.size(); ++at) {
+        if (!same(kavlo::cli::classifySse2(text.data() + at, countLines), kavlo::cli::classifyBytes(text.data() + at, countLines))) {
+            std::abort();
+        }
+    }
+#endif
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kavlo::cli {
@@ -36,15 +37,22 @@ std::size_t keep(int code, char (&into)[160]) noexcept {
     return size;
 }
 
+// Whether reading the descriptor may wait: anything but a regular file.
+bool waits(int fd) noexcept {
+    struct stat status {};
+    return ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
+}
+
 }  // namespace
 
-Input::Input() noexcept : handle_(handleOf(STDIN_FILENO)) {}
+Input::Input() noexcept : handle_(handleOf(STDIN_FILENO)), mayWait_(waits(STDIN_FILENO)) {}
 
 Input::Input(const Argument& file) noexcept {
     const int opened = ::open(file.native, O_RDONLY | O_CLOEXEC);
     if (opened < 0) keepError(static_cast<unsigned long>(errno));
     handle_ = handleOf(opened);
     owned_ = opened >= 0;
+    mayWait_ = opened < 0 || waits(opened);
 }
 
 Input::~Input() {

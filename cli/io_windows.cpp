@@ -27,7 +27,7 @@ std::size_t keep(DWORD code, char (&into)[160]) noexcept {
     }
     if (size > 0) return static_cast<std::size_t>(size);
     // No text for it: the number.
-    return static_cast<std::size_t>(std::to_chars(std::copy_n("error ", 6, into), std::end(into), code).ptr - into);
+    return static_cast<std::size_t>(std::to_chars(std::copy_n("error ", 6, into), std::end(into), std::uint64_t{code}).ptr - into);
 }
 
 // UTF-16 to UTF-8, keeping an unpaired surrogate as its three-byte form, so that the text has as
@@ -48,7 +48,8 @@ char* toWtf8(const wchar_t* text, char* out) noexcept {
 
 }  // namespace
 
-Input::Input() noexcept : handle_(GetStdHandle(STD_INPUT_HANDLE)) {}
+Input::Input() noexcept
+    : handle_(GetStdHandle(STD_INPUT_HANDLE)), mayWait_(GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_DISK) {}
 
 Input::Input(const Argument& file) noexcept {
     HANDLE opened = CreateFileW(file.native, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -59,6 +60,7 @@ Input::Input(const Argument& file) noexcept {
     }
     handle_ = opened;
     owned_ = true;
+    mayWait_ = GetFileType(opened) != FILE_TYPE_DISK;
 }
 
 Input::~Input() {

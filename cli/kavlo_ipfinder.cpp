@@ -77,6 +77,11 @@ private:
     // One input: a hash, or an address and port with --encode. False once nothing more is to be done.
     bool handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept;
     void putResult(std::string_view head, std::uint64_t size, ProblemWords& problem) noexcept;
+    void putAddress(const Address& address) noexcept {
+        out_.putInPlace(kLongestAddressText, [&](char* first, char* last) { return writeAddress(address, first, last); });
+    }
+    // Twelve hex digits in plain output, the common case, at once. False once nothing more is to be done.
+    bool putHash(std::string_view digits) noexcept;
     // A bad input's line on standard error.
     bool report(std::string_view head, std::uint64_t size, const Origin& origin, const ProblemWords& problem) noexcept;
     bool usageError(std::string_view before, std::string_view quoted, std::string_view after = {},
@@ -231,18 +236,19 @@ void Program::readLines(ByteSource& input, std::string_view file) noexcept {
     LineReader reader(input, &Program::flushBeforeRead, this);
     Line line{};
     while (reader.next(line)) {
-        if (!handle(line.head, line.size, {"line", line.number, file})) return;
+        const bool common = line.hexDigits && mode_ == Mode::Decode && format_ == Format::Plain;
+        if (!(common ? putHash(line.head) : handle(line.head, line.size, {"line", line.number, file}))) return;
     }
     if (!reader.failure().empty()) failed(file, "cannot be read: ", reader.failure());
 }
 
 void Program::extract(ByteSource& input, Origin origin, bool byLine) noexcept {
-    HashFinder finder(input, &Program::flushBeforeRead, this);
+    HashFinder finder(input, &Program::flushBeforeRead, this, format_ == Format::Json);  // only JSON says the line
     FoundHash hash{};
     while (finder.next(hash)) {
         found_ = true;
         if (byLine) origin.number = hash.line;
-        if (!handle(hash.text, hash.text.size(), origin)) return;
+        if (!(format_ == Format::Plain ? putHash(hash.text) : handle(hash.text, hash.text.size(), origin))) return;
     }
     if (!finder.failure().empty()) failed(origin.file, "cannot be read: ", finder.failure());
 }
@@ -272,6 +278,16 @@ bool Program::handle(std::string_view head, std::uint64_t size, const Origin& or
     return !stopped();
 }
 
+bool Program::putHash(std::string_view digits) noexcept {
+    if (stopped()) return false;
+    const Address address = decodeHexDigits(digits.data());
+    out_.putInPlace(kLongestAddressText + kNewline.size(), [&address](char* first, char* last) {
+        char* end = writeAddress(address, first, last);
+        return end == first ? end : std::copy(kNewline.begin(), kNewline.end(), end);
+    });
+    return true;
+}
+
 // The hash or the address and port, or in `problem` what is wrong.
 void Program::putResult(std::string_view head, std::uint64_t size, ProblemWords& problem) noexcept {
     const bool json = format_ == Format::Json;
@@ -290,10 +306,7 @@ void Program::putResult(std::string_view head, std::uint64_t size, ProblemWords&
         case HashVerdict::NotHex: problem = {"", kNotHexMessage}; return;
         case HashVerdict::Address: break;
     }
-    if (!json) {
-        out_.putInPlace(kLongestAddressText, [&](char* first, char* last) { return writeAddress(address, first, last); });
-        return;
-    }
+    if (!json) return putAddress(address);
     const auto& octets = address.octets;
     out_.put("\"address\": \"", octets[0], '.', octets[1], '.', octets[2], '.', octets[3], "\", \"port\": ", address.port);
 }

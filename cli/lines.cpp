@@ -17,7 +17,7 @@ LineReader::LineReader(ByteSource& input, BeforeRead beforeRead, void* context) 
 
 std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capacity, Mark& told) noexcept {
     told = Mark::Undecided;
-    const long count = beforeRead_(context_) ? input_.read(buffer + end, capacity - end) : 0;
+    const long count = !input_.mayWait() || beforeRead_(context_) ? input_.read(buffer + end, capacity - end) : 0;
     if (count <= 0) {
         atEnd_ = true;
         if (count < 0) failure_ = input_.error();
@@ -84,7 +84,7 @@ bool LineReader::nextAnyLine(Line& line) noexcept {
         ++number_;
         const std::string_view text = trimmed(raw);
         if (text.empty()) continue;
-        line = {{text.data(), std::min(text.size(), kHeadSize)}, text.size(), number_};
+        line = {{text.data(), std::min(text.size(), kHeadSize)}, text.size(), number_, false};
         return true;
     }
     return false;
@@ -122,7 +122,7 @@ bool LineReader::longLine(Line& line) noexcept {
     ++number_;
     if (last == '\r') end = endBefore;  // a CR right before the line end is not the line's
     if (end == 0) return false;
-    line = {{head_, static_cast<std::size_t>(std::min<std::uint64_t>(headSize, end))}, end, number_};
+    line = {{head_, static_cast<std::size_t>(std::min<std::uint64_t>(headSize, end))}, end, number_, false};
     return true;
 }
 

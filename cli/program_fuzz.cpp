@@ -71,6 +71,7 @@ Input::Input(const Argument& file) noexcept {
             candidate.read = 0;
             handle_ = &candidate;
             owned_ = true;
+            mayWait_ = false;  // standard input may wait, as a pipe does; files give what they hold
             ++world.filesOpen;
             return;
         }
@@ -152,7 +153,7 @@ void checkJson(const std::string& out, const std::vector<std::string>& texts) {
     std::string lastSource;
     std::uint64_t lastLine = 0;
     for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
-        const nlohmann::json object = nlohmann::json::parse(out.begin() + at, out.begin() + end, nullptr, false);
+        const nlohmann::json object = nlohmann::json::parse(std::string_view(out).substr(at, end - at), nullptr, false);
         check(object.is_object(), "each line is one JSON object");
         for (const auto& [key, value] : object.items()) check(kMembers.count(key) == 1, "each member is a documented one");
         check(object.contains("input"), "it shows the input");

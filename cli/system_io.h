@@ -33,6 +33,9 @@ public:
     virtual long read(char* buffer, std::size_t size) noexcept = 0;
     // Why opening or reading failed ("No such file or directory"); empty if nothing failed.
     [[nodiscard]] virtual std::string_view error() const noexcept = 0;
+    // Whether a read may wait for a person or another program (a console, a pipe), rather than
+    // take what a file or memory holds.
+    [[nodiscard]] virtual bool mayWait() const noexcept { return true; }
 
 protected:
     ByteSource() = default;
@@ -52,6 +55,7 @@ public:
         return static_cast<long>(count);
     }
     [[nodiscard]] std::string_view error() const noexcept override { return {}; }
+    [[nodiscard]] bool mayWait() const noexcept override { return false; }
 
 private:
     std::string_view text_;
@@ -68,11 +72,13 @@ public:
 
     long read(char* buffer, std::size_t size) noexcept override;
     [[nodiscard]] std::string_view error() const noexcept override { return {error_, errorSize_}; }
+    [[nodiscard]] bool mayWait() const noexcept override { return mayWait_; }
 
 private:
     void keepError(unsigned long code) noexcept;
     void* handle_ = nullptr;  // the system's: a file descriptor or a HANDLE
     bool owned_ = false;
+    bool mayWait_ = true;
     char error_[160] = {};
     std::size_t errorSize_ = 0;
 };

@@ -4,6 +4,8 @@
 #include "text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 namespace kavlo::cli {
 namespace {
@@ -30,6 +32,13 @@ bool Writer::flush() noexcept {
     if (!failed_ && used_ > 0) failed_ = !output_.write({block_, used_});
     used_ = 0;
     return !failed_;
+}
+
+void Writer::putNumber(std::uint64_t value) noexcept {
+    putInPlace(std::numeric_limits<std::uint64_t>::digits10 + 1, [value](char* first, char* last) {
+        const std::to_chars_result written = std::to_chars(first, last, value);
+        return written.ec == std::errc{} ? written.ptr : first;
+    });
 }
 
 // A piece longer than the room left: the block is filled and written, as often as it takes.

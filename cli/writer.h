@@ -5,9 +5,7 @@
 #include "system_io.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
-#include <limits>
 #include <string_view>
 #include <type_traits>
 
@@ -56,11 +54,9 @@ private:
     template <typename Number>
         requires std::is_integral_v<Number>
     void putPiece(Number value) noexcept {
-        putInPlace(std::numeric_limits<std::uint64_t>::digits10 + 1, [value](char* first, char* last) {
-            const std::to_chars_result written = std::to_chars(first, last, static_cast<std::uint64_t>(value));
-            return written.ec == std::errc{} ? written.ptr : first;
-        });
+        putNumber(static_cast<std::uint64_t>(value));
     }
+    void putNumber(std::uint64_t value) noexcept;  // once, not at each place a number is put
     void putPiece(const Escaped& escaped) noexcept;
     void putThrough(std::string_view bytes) noexcept;
 

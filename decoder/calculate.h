@@ -76,7 +76,7 @@ inline constexpr std::size_t kLongestAddressText = 21;
 
 // Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end.
 // Needs room for the longest such text; with less, writes nothing and returns `first`.
-char* writeAddress(const Address& address, char* first, char* last) noexcept;
+char* writeAddress(const Address& address, char* first, const char* last) noexcept;
 
 // Empty for an empty slot, otherwise the decimal form: no leading zeros, '-' only when negative.
 [[nodiscard]] SlotText slotText(const Slot& slot) noexcept;

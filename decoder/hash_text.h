@@ -1,10 +1,13 @@
 // How the decoder reads hash digits, for any kind of code unit: the definitions behind isHexDigit
-// and decodeHash (calculate.h). Each program instantiates them for the units it uses
-// (hash_text_utf16.cpp, hash_text_bytes.cpp), so that it carries only that code.
+// and decodeHash (calculate.h), which each program instantiates for the units it uses
+// (hash_text_utf16.cpp, hash_text_bytes.cpp), so that it carries only that code; and, for bytes,
+// digits known to be hex read a word at a time, for the command line's loops.
 #pragma once
 
 #include "calculate.h"
 
+#include <bit>
+#include <cstring>
 #include <type_traits>
 
 namespace kavlo {
@@ -56,6 +59,25 @@ HashVerdict decodeHash(std::basic_string_view<Unit> hash, Address& address) noex
     const auto byte = [number](int shift) { return static_cast<std::uint8_t>(number >> shift); };
     address = {{byte(16), byte(24), byte(32), byte(40)}, static_cast<std::uint16_t>(number)};
     return HashVerdict::Address;
+}
+
+// What decodeHash gives for twelve bytes already known to be hex digits, read a word at a time.
+inline Address decodeHexDigits(const char* digits) noexcept {
+    static_assert(std::endian::native == std::endian::little, "the text's first byte is a word's lowest");
+    std::uint64_t first8 = 0;
+    std::uint32_t last4 = 0;
+    std::memcpy(&first8, digits, 8);
+    std::memcpy(&last4, digits + 8, 4);
+    // Each digit's value at once: '0'-'9' are 0x30-0x39, 'A'-'F' 0x41-0x46 and 'a'-'f' 0x61-0x66.
+    first8 = (first8 & 0x0F0F0F0F0F0F0F0F) + 9 * (first8 >> 6 & 0x0101010101010101);
+    last4 = (last4 & 0x0F0F0F0F) + 9 * (last4 >> 6 & 0x01010101);
+    // Each pair's first digit is its high half: the pairs at bytes 0, 2, 4 and 6.
+    const std::uint64_t pairs = (first8 << 4 | first8 >> 8) & 0x00FF00FF00FF00FF;
+    const auto pair = [pairs](int at) { return static_cast<std::uint8_t>(pairs >> (16 * at)); };
+    const auto digit = [last4](int at) { return last4 >> (8 * at) & 0xF; };
+    // The hash's first pair is the address's last octet; the last four digits are the port.
+    return {{pair(3), pair(2), pair(1), pair(0)},
+            static_cast<std::uint16_t>(digit(0) << 12 | digit(1) << 8 | digit(2) << 4 | digit(3))};
 }
 
 }  // namespace kavlo

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up and prints the performance figures: the decoder beside a typical implementation
-# (native, optimised), the command-line program's speed beside cat, iostream and Python, then
+# (native, optimised), the command-line program's speed beside a copy of the same bytes, then
 # start-up time and memory of the program beside a minimal window of the
 # same architecture (Wine), for each Windows build this host runs.
 set -euo pipefail
