@@ -64,7 +64,8 @@ expect(len({(m["PackageIdentifier"], m["PackageVersion"]) for m in manifests.val
 installer = manifests.get("installer", {})
 # The installer schema's rules for what these entries use (the published JSON schemas cannot be
 # fetched here): a zip names the type of what it holds; each nested file is in the zip; only a
-# portable file has a command alias; the scope is user or machine.
+# portable file has a command alias; the scope is user or machine, and a portable has none
+# ("Scope is not supported for InstallerType portable", says winget validate).
 NESTED_TYPES = {"msix", "msi", "appx", "exe", "inno", "nullsoft", "wix", "burn", "portable"}
 kinds = set()
 for entry in installer.get("Installers", []):
@@ -72,7 +73,9 @@ for entry in installer.get("Installers", []):
     name = released_file(entry["InstallerUrl"])
     where = f"{name} ({entry['Architecture']}, {kind})"
     kinds.add((entry["Architecture"], kind, scope))
-    expect(scope in ("user", "machine"), f"{where}: Scope is user or machine ({scope})")
+    portable = "portable" in (kind, entry.get("NestedInstallerType"))
+    expect(scope is None if portable else scope in ("user", "machine"),
+           f"{where}: {'a portable has no Scope' if portable else 'Scope is user or machine'} ({scope})")
     expect(re.fullmatch(r"[0-9A-F]{64}", entry.get("InstallerSha256", "")) and entry["InstallerSha256"] == sha256(name).upper(),
            f"{where}: InstallerSha256 is the file's")
     nested = entry.get("NestedInstallerType")
@@ -99,8 +102,11 @@ for entry in installer.get("Installers", []):
                f"{where}: AppsAndFeaturesEntries match the package's tables ({apps['DisplayName']})")
         expect(entry.get("InstallerSwitches", {}).get("InstallLocation") == 'INSTALLDIR="<INSTALLPATH>"',
                f"{where}: winget install --location names the package's folder property")
-expect(kinds == {(arch, kind, scope) for arch in ("x86", "x64") for kind, scope in (("wix", "machine"), ("zip", "user"))},
-       "winget offers, for x86 and x64, the MSI per machine and the zip per user")
+expect(kinds == {(arch, kind, scope) for arch in ("x86", "x64") for kind, scope in (("wix", "machine"), ("zip", None))},
+       "winget offers, for x86 and x64, the MSI per machine and the zip")
+order = [(entry["Architecture"], entry.get("InstallerType")) for entry in installer.get("Installers", [])]
+expect(all(order.index((arch, "wix")) < order.index((arch, "zip")) for arch in ("x86", "x64") if (arch, "zip") in order
+           and (arch, "wix") in order), "for each architecture the MSI comes first, winget's choice where no scope is asked for")
 expect(installer.get("Commands") == ["kavlo-ipfinder"], "winget names the command-line program")
 expect(manifests.get("defaultLocale", {}).get("PackageUrl") == project_url, f"winget's PackageUrl is {project_url}")
 

@@ -27,6 +27,16 @@ for zone in UTC Pacific/Kiritimati; do
 done
 first="$work/dist-UTC" second="$work/dist-Pacific-Kiritimati"
 check "the same bytes under TZ=UTC and TZ=Pacific/Kiritimati" diff -r "$first" "$second"
+# However long each step takes: the package made again with its tools started two seconds late,
+# which a running clock would write into it.
+mkdir "$work/late"
+for tool in wixl msibuild; do
+  printf '#!/bin/sh\nenv -u LD_PRELOAD sleep 2\nexec /usr/bin/%s "$@"\n' "$tool" >"$work/late/$tool"
+  chmod +x "$work/late/$tool"
+done
+scripts/lib/make-msi.sh build/windows-x64/KavloIPFinder.exe "$work/prompt.msi" >/dev/null
+PATH="$work/late:$PATH" scripts/lib/make-msi.sh build/windows-x64/KavloIPFinder.exe "$work/late.msi" >/dev/null
+check "the same package when its packer starts late" cmp "$work/prompt.msi" "$work/late.msi"
 
 verifies() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
 for arch in win32 win64; do
@@ -53,6 +63,10 @@ done
 # With the unsigned builds' packages too: a signed package must not share their codes.
 /usr/bin/python3 tests/check_msi.py "$first"/*.msi build/windows/*.msi build/windows-x64/*.msi || failures=$((failures + 1))
 /usr/bin/python3 tests/check_manifests.py "$first" || failures=$((failures + 1))
+# The same check refuses a Scope on a portable entry, which winget's moderators ask to be removed.
+cp -r "$first" "$work/scoped"
+sed -i 's/^    NestedInstallerType: portable$/&\n    Scope: user/' "$work/scoped"/winget/manifests/*/*/*/*/*.installer.yaml
+check "the manifest check refuses a Scope on a portable" not /usr/bin/python3 tests/check_manifests.py "$work/scoped"
 
 # The Linux package of the command line, from the native build: lintian finds no error in it.
 (cd build/native && rm -f kavlo-ipfinder_*.deb && cpack -G DEB >/dev/null)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Packs KavloIPFinder.exe and the kavlo-ipfinder.exe beside it into a Windows Installer package
 # (packaging/KavloIPFinder.wxs, built by wixl), for the exes' architecture. The same inputs give the
-# same bytes: file dates and wixl's clock are the commit's, and the product and package codes are
-# name-based UUIDs of the package's own content, so that any other content (another exe, a signed
-# one, another .wxs or definition) gets other codes.
+# same bytes: file dates and the packing tools' clock are the commit's, the clock standing still
+# however long packing takes, and the product and package codes are name-based UUIDs of the
+# package's own content, so that any other content (another exe, a signed one, another .wxs or
+# definition) gets other codes.
 #   make-msi.sh EXE OUT.msi [VERSION]      (VERSION: the program's own, 1.3.0.0, by default)
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -40,7 +41,7 @@ touch -d "@$epoch" "$stage"/*.exe
 pack() {
   rm -f "$stage/package.msi"
   # wixl finds the files from the folder it runs in.
-  (cd "$stage" && TZ=UTC faketime "$clock" wixl -a "$arch" -D "Version=$version" -D "ProductCode=$1" \
+  (cd "$stage" && TZ=UTC faketime -f "$clock" wixl -a "$arch" -D "Version=$version" -D "ProductCode=$1" \
      -D "UpgradeCode=$upgrade_code" -D "ProductName=$name" -D "ProgramFiles=$program_files" -D "Win64=$win64" -D "Arch=$arch" \
      -D "ShortcutComponent=$(define "SHORTCUT_COMPONENT_${arch^^}")" \
      -D "ProjectUrl=$(define PROJECT_URL)" -D Exe=KavloIPFinder.exe -D CommandLine=kavlo-ipfinder.exe \
@@ -93,7 +94,7 @@ pack() {
   for query in "${mends[@]}"; do queries+=(-q "$query"); done
   # The summary is rewritten whole: the title, the platform and language in the Template as wixl
   # wrote them, and the package code. (msibuild takes -s last.)
-  TZ=UTC faketime "$clock" msibuild "$stage/package.msi" "${queries[@]}" -s "$name $version" Kavlo "$platform;1033" "{$2}"
+  TZ=UTC faketime -f "$clock" msibuild "$stage/package.msi" "${queries[@]}" -s "$name $version" Kavlo "$platform;1033" "{$2}"
 }
 
 # A draft with nil codes is the package's content; the codes are made from its hash.

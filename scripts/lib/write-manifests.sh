@@ -34,8 +34,10 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
   header installer
   printf 'Commands:\n  - kavlo-ipfinder\nUpgradeBehavior: install\nInstallers:\n'
   # Per machine, the MSIs: two products, which 64-bit Windows can hold side by side, each with its
-  # own name and codes. Per user and without admin rights, the zips as portable programs, each exe
-  # with a command of its own (winget makes no shortcut, so the window's command is how it starts).
+  # own name and codes, listed first, so that winget takes one where no scope is asked for. The
+  # zips as portable programs, each exe with a command of its own (winget makes no shortcut, so the
+  # window's command is how it starts), and without a Scope: winget's rules allow none for a
+  # portable, which installs for the user alone, so --scope user takes the zip.
   for arch in x86 x64; do
     build=win32
     [ "$arch" = x64 ] && build=win64
@@ -51,7 +53,7 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
       "$(property "$msi" UpgradeCode)"
     printf '  - Architecture: %s\n    InstallerType: zip\n    NestedInstallerType: portable\n    NestedInstallerFiles:\n' "$arch"
     printf '      - RelativeFilePath: %s.exe\n        PortableCommandAlias: %s\n' kavlo-ipfinder{,} KavloIPFinder{,}
-    printf '    Scope: user\n    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$zip" "$(sha256 "$zip" | tr a-f A-F)"
+    printf '    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$zip" "$(sha256 "$zip" | tr a-f A-F)"
   done
   footer installer
 } >"$winget/$id.installer.yaml"
