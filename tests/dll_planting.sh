@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # DLL planting: for each program, under wine-run (--host) in $WINEPREFIX with $KAVLO_WINE, finds
-# every DLL the program has looked for by name once it runs (after its imports are resolved: from
-# its first call into KERNEL32, which Wine's relay trace shows with the caller's address), puts a
-# marker DLL beside it under each of those names and those CryptoAPI loads, tells Wine to prefer
-# such a DLL to its own, starts the program again, decodes a hash, closes it, and checks that no
-# marker was even opened. The window is driven by the UI test program; the command line is given
-# a hash. Wine resolves its own DLLs' delay-loaded imports with the process's first search path,
-# whatever the program has set (on Windows those loads follow it); such names are listed, not
-# planted.
+# every DLL looked for by name once the program runs (after its imports are resolved: from its
+# first call into KERNEL32, which Wine's relay trace shows with the caller's address), by the
+# program or by the system's own DLLs, puts a marker DLL beside it under each of those names and
+# those CryptoAPI loads, tells Wine to prefer such a DLL to its own, starts the program again,
+# decodes a hash, closes it, and checks that no marker was even opened. The window is driven by
+# the UI test program; the command line is given a hash. Wine resolves its own DLLs' delay-loaded
+# imports with the process's first search path, whatever the program has set, as Windows XP, Vista
+# and 7 without KB2533623 do: the program loads those first, by full path.
 #   dll_planting.sh MARKER.dll UI_TEST.exe PROGRAM.exe...
 set -uo pipefail
 marker=$1 ui_test=$2
@@ -50,11 +50,9 @@ with open(f"{work}/before.txt", "w") as before, open(f"{work}/running.txt", "w")
         print(line, file=running if pid in started else before)
 PY
 }
-# The names of the DLLs lines of the trace say were loaded, or looked for in a search path of
-# the program's (not "in (null)"), or looked for anywhere; lower case.
+# The names of the DLLs lines of the trace say were loaded, or looked for; lower case.
 names() { sed 's/.*\\//; s/"$//' | tr A-Z a-z | sort -u; }
 loaded_names() { sed -n 's/.*Loaded L"\(.*\)" at .*/\1/p' | names; }
-searched_names() { sed -n 's/.*load_dll looking for L"\([^"]*\)" in L.*/\1/p' | names; }
 looked_for_names() { sed -n 's/.*load_dll looking for L"\([^"]*\)" in .*/\1/p' | names; }
 
 crypto="bcrypt.dll crypt32.dll cryptbase.dll cryptsp.dll rsaenh.dll"
@@ -70,11 +68,10 @@ for program in "$@"; do
   # Not what was loaded before the program's first instruction, which no code of its can protect;
   # with the names CryptoAPI loads, which the stack protector's guard was once seeded by.
   imports=$(loaded_names <"$work/before.txt")
-  planted=$( (searched_names <"$work/running.txt"; printf '%s\n' $crypto) | sort -u |
+  planted=$( (looked_for_names <"$work/running.txt"; printf '%s\n' $crypto) | sort -u |
     grep -vxF -f <(echo "$imports"; echo "${name,,}"; echo ntdll.dll))
-  delayed=$(looked_for_names <"$work/running.txt" | grep -vxF -f <(echo "$planted"; echo "$imports"; echo ntdll.dll))
   echo "loaded with its imports, before its first instruction: $(echo $imports)"
-  echo "delay-loaded by Wine's own DLLs once it runs, not planted: $(echo $delayed)"
+  echo "looked for by name once it runs, by it or by Wine's own DLLs: $(looked_for_names <"$work/running.txt" | xargs)"
   echo "planted beside $name: $(echo $planted)"
   # What the program set: wherever it looks for a DLL by name once it runs, its folder is not there.
   searched=$(sed -n 's/.*load_dll looking for L"[^"]*" in L"\([^"]*\)".*/\1/p' "$work/running.txt" | sort -u)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <string_view>
 
 namespace kavlo {
 namespace {
@@ -11,17 +12,6 @@ Function lookUp(HMODULE module, const char* name, Dpi::Lookups lookups) noexcept
     if (!module || lookups == Dpi::Lookups::FindNothing) return nullptr;
     // GetProcAddress returns a generic function pointer; the caller names the real type.
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// shcore.dll from the system folder only: before Windows 8.1 there is none there, and a bare name
-// would then be looked for next to the program and in the current folder.
-ModulePtr loadShcore() noexcept {
-    wchar_t path[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    constexpr wchar_t kName[] = L"\\shcore.dll";
-    if (length == 0 || length + sizeof(kName) / sizeof(wchar_t) > MAX_PATH) return {};
-    for (std::size_t i = 0; i < sizeof(kName) / sizeof(wchar_t); ++i) path[length + i] = kName[i];
-    return ModulePtr(LoadLibraryW(path));
 }
 
 constexpr int kMonitorEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
@@ -41,7 +31,8 @@ Dpi::Dpi(Lookups lookups) noexcept {
         lookUp<SystemParametersInfoForDpiFn>(user32, "SystemParametersInfoForDpi", lookups);
     // Windows 8.1 has per-monitor DPI, but only through shcore.
     if (!getDpiForWindow_ && lookups == Lookups::Resolve) {
-        shcore_ = loadShcore();
+        constexpr std::wstring_view kShcore = L"shcore.dll";  // before Windows 8.1 there is none
+        shcore_ = loadSystemDll(kShcore);
         getDpiForMonitor_ = lookUp<GetDpiForMonitorFn>(shcore_.get(), "GetDpiForMonitor", lookups);
     }
     OSVERSIONINFOW version{};

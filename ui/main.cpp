@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <windows.h>
 
+#include <iterator>
+#include <string_view>
+
 namespace {
 
 // Common Controls, loaded here rather than imported: the loader resolves imports before the entry
@@ -21,9 +24,17 @@ kavlo::ModulePtr loadCommonControls() noexcept {
     return comctl32;
 }
 
+// The DLLs that the system's own load by name once the window runs (Wine's uxtheme delay-loads
+// msimg32, its user32 and gdi32 ole32, combase and rpcrt4). Where Windows cannot restrict the
+// search to the system folder (XP, Vista, and 7 without KB2533623), the exe's folder is searched
+// first for them; loaded first, by full path, they are never looked for again (as 7-Zip does).
+constexpr std::wstring_view kLoadedLater[] = {L"msimg32.dll", L"ole32.dll", L"combase.dll", L"rpcrt4.dll"};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    kavlo::ModulePtr loadedLater[std::size(kLoadedLater)];
+    for (std::size_t i = 0; i < std::size(kLoadedLater); ++i) loadedLater[i] = kavlo::loadSystemDll(kLoadedLater[i]);
     // Kept loaded for as long as the window's controls live.
     const kavlo::ModulePtr commonControls = loadCommonControls();
 
