@@ -218,7 +218,7 @@ documented() {  # documented OPTION
   grep -qE -- "(^|[ ,])$1([ ,=]|\$)" help.txt && grep -qE -- "(^|[ ,])${1//-/\\\\-}([ ,=]|\$)" "$here/kavlo-ipfinder.1.in" &&
     grep -qE -- "\`$1[ \`=]" "$here/../README.md"
 }
-for option in $(sed -n 's/^ *{"\(-[a-z]\)\{0,1\}", "\(--[a-z]*\)".*/\1 \2/p' "$here/options.h"); do
+for option in $(table_options "$here/options.h"); do
   check "$option is in --help, the manual page and the README" documented "$option"
 done
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release in dist/ (or $KAVLO_DIST): for win32 and win64 each, a portable zip (the
-# program, the command-line program, read-me, SHA-256 sums) and an MSI; the winget and Scoop
-# manifests; and SHA256SUMS.txt. Each program is the reproducible build: two builds from copies of
-# the sources in other folders are checked to be identical to it first. The same commit gives the same bytes, whatever the machine's time zone.
+# program, the command-line program and its PowerShell completion, read-me, SHA-256 sums) and an
+# MSI; the winget and Scoop manifests; and SHA256SUMS.txt. Each program is the reproducible build:
+# two builds from copies of the sources in other folders are checked to be identical to it first.
+# The same commit gives the same bytes, whatever the machine's time zone or how long a step takes.
 #
 # Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, the exes are signed
 # before they are zipped and packed, and both MSIs after. Downloads are named under
@@ -22,6 +23,10 @@ if [ -n "${KAVLO_SIGN_PFX:-}" ] && [ -n "${KAVLO_SIGN_PASSWORD+set}" ]; then
 else
   echo "Unsigned release: set KAVLO_SIGN_PFX and KAVLO_SIGN_PASSWORD to sign"
 fi
+# PowerShell's completion for the zips, made from the option table by the native build.
+cmake --preset native >/dev/null
+cmake --build --preset native --target shell_completions >/dev/null
+completion=build/native/completions/kavlo-ipfinder-completion.ps1
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$dist"
@@ -48,7 +53,9 @@ for arch in win32 win64; do
       sed -n '/bytes (/p; /hardening:/,$p'
   done
   sed "s/@VERSION@/$version/g; s/\$/\r/" docs/README-windows.txt >"$files/README.txt"  # Windows line ends
-  (cd "$files" && sha256sum "${exes[@]}" README.txt | sed 's/$/\r/' >SHA256SUMS.txt)
+  sed 's/$/\r/' "$completion" >"$files/${completion##*/}"
+  texts=(README.txt "${completion##*/}")
+  (cd "$files" && sha256sum "${exes[@]}" "${texts[@]}" | sed 's/$/\r/' >SHA256SUMS.txt)
 
   # Same files, same modes, same times, same order: the same zip for the same commit. zip stores
   # local time, so it is told that local time is UTC.
@@ -56,7 +63,7 @@ for arch in win32 win64; do
   touch -d "@$epoch" "$files"/*
   zip_name="KavloIPFinder-$version-$arch.zip"
   rm -f "$dist/$zip_name"
-  (cd "$files" && TZ=UTC zip -X -q "$dist/$zip_name" "${exes[@]}" README.txt SHA256SUMS.txt)
+  (cd "$files" && TZ=UTC zip -X -q "$dist/$zip_name" "${exes[@]}" "${texts[@]}" SHA256SUMS.txt)
 
   msi_name="KavloIPFinder-$version-$arch.msi"
   scripts/lib/make-msi.sh "$files/KavloIPFinder.exe" "$dist/$msi_name" >/dev/null

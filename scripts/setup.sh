@@ -3,7 +3,8 @@
 # clang, GoogleTest, Google Benchmark, cppcheck, MinGW-w64 for i686 and x86-64, Wine, Xvfb, and the
 # tools the scripts use (Wine's fonts, ImageMagick, wixl and msitools, osslsigncode, openssl,
 # faketime, uuidgen, Python's YAML and PE readers, lintian and dpkg-dev, GNU time, a JSON reader
-# for the whole-program fuzzer, and ripgrep, which the benchmark compares with).
+# for the whole-program fuzzer, ripgrep, which the benchmark compares with, and fish and zsh, whose
+# completions the tests run).
 # Wine's 32-bit part only where the kernel runs 32-bit programs. Where the i386 lists lag behind the
 # amd64 ones, shared packages (Multi-Arch: same) stand at versions they lack: under CI=true or with
 # KAVLO_ALIGN_I386=1 setup puts those at the release's versions (taking their security updates
@@ -21,7 +22,7 @@ packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick zip unzip wixl msitools
           osslsigncode openssl faketime uuid-runtime python3 python3-yaml python3-pefile time dpkg-dev lintian
-          nlohmann-json3-dev ripgrep)
+          nlohmann-json3-dev ripgrep fish zsh)
 need_i386=0
 if "$lib/wine-loader.sh" kernel 2>/dev/null; then
   packages+=(wine32:i386)

@@ -8,6 +8,8 @@ check() {  # check DESCRIPTION COMMAND...: runs the command and reports
 }
 not() { ! "$@"; }
 windows_path() { echo "Z:${1//\//\\}"; }  # a host path as Wine's Windows programs see it
+# The command line's options, as its table (cli/options.h) names them, a name a line.
+table_options() { sed -n 's/^ *{"\(-[a-z]\)\{0,1\}", "\(--[a-z]*\)".*/\1 \2/p' "$1" | tr ' ' '\n' | sed '/^$/d'; }
 finish() {  # finish NAME
   [ "$failures" = 0 ] && echo "$1: all checks passed"
   exit $((failures > 0))

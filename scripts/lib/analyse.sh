@@ -17,7 +17,7 @@ extra=()
 tidy() { printf '%s\n' "${@:2}" | xargs -P 2 -n 1 clang-tidy --quiet -p "build/$1" "${extra[@]}"; }  # tidy BUILD FILE...
 tidy native decoder/calculate.cpp decoder/hash_text_utf16.cpp decoder/hash_text_bytes.cpp decoder/calculate_test.cpp \
   bench/decoder_bench.cpp bench/cli_reference.cpp cli/kavlo_ipfinder.cpp cli/lines.cpp cli/encode.cpp cli/io_posix.cpp \
-  cli/encode_test.cpp cli/text.cpp cli/writer.cpp cli/extract.cpp cli/lines_test.cpp
+  cli/encode_test.cpp cli/text.cpp cli/writer.cpp cli/extract.cpp cli/lines_test.cpp cli/completions.cpp
 tidy sanitize decoder/calculate_fuzz.cpp cli/encode_fuzz.cpp cli/extract_fuzz.cpp cli/program_fuzz.cpp
 # The Windows sources, parsed as MinGW-w64 sees them.
 gcc_dir=$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")

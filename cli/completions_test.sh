@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The shell completions as a user meets them: bash's and fish's run, completing "--ex" to --extract
+# and, after -f, file names; zsh's parses; and each shell's options are the table's.
+#   completions_test.sh COMPLETIONS-DIR OPTIONS.h
+set -uo pipefail
+dir=$(cd "$1" && pwd) || { echo "STOPPED: no folder $1"; exit 1; }
+source "$(dirname "$0")/../tests/checks.sh"
+options=$(table_options "$2" | sort)
+[ "$(wc -l <<<"$options")" -gt 5 ] || stop "no options read from $2"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+touch app.log hashes.txt
+files="app.log hashes.txt"
+
+# bash: the completion function, given the words typed so far.
+bash_completes() {  # bash_completes WORD...: what bash offers for the last
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kavlo_ipfinder; printf "%s\n" "${COMPREPLY[@]}"' \
+    - "$dir/kavlo-ipfinder.bash" "$@" | sort | paste -sd' '
+}
+check "bash completes --ex: $(bash_completes kavlo-ipfinder --ex)" test "$(bash_completes kavlo-ipfinder --ex)" = --extract
+check "bash completes -f with file names: $(bash_completes kavlo-ipfinder -f '')" test "$(bash_completes kavlo-ipfinder -f '')" = "$files"
+check "bash completes every option of the table" test "$(bash_completes kavlo-ipfinder - | tr ' ' '\n' | sort)" = "$options"
+
+if command -v fish >/dev/null; then
+  fish_completes() { fish -c "source '$dir/kavlo-ipfinder.fish'; complete -C '$1'" | cut -f1 | sort | paste -sd' '; }
+  check "fish completes --ex: $(fish_completes 'kavlo-ipfinder --ex')" test "$(fish_completes 'kavlo-ipfinder --ex')" = --extract
+  check "fish completes -f with file names: $(fish_completes 'kavlo-ipfinder -f ')" test "$(fish_completes 'kavlo-ipfinder -f ')" = "$files"
+  check "fish completes every option of the table but --" \
+    test "$(fish_completes 'kavlo-ipfinder -' | tr ' ' '\n'; fish_completes 'kavlo-ipfinder --' | tr ' ' '\n')" != "" -a \
+    "$( (fish_completes 'kavlo-ipfinder -'; fish_completes 'kavlo-ipfinder --') | tr ' ' '\n' | sort -u)" = "$(grep -vx -- -- <<<"$options")"
+else
+  echo "skipped: fish is not installed, so its completion was not run"
+fi
+if command -v zsh >/dev/null; then
+  check "zsh's completion parses" zsh -n "$dir/_kavlo-ipfinder"
+else
+  echo "skipped: zsh is not installed, so its completion was not parsed"
+fi
+# zsh's and PowerShell's name the table's options (zsh all but --, which means another thing there).
+check "zsh's names the table's options" test "$(grep -o "'\*\?-\{1,2\}[a-z]*" "$dir/_kavlo-ipfinder" | tr -d "'*" | sort)" = \
+  "$(grep -vx -- -- <<<"$options")"
+check "PowerShell's names the table's options" \
+  test "$(sed -n "s/^        '\(-[-a-z]*\)' = .*/\1/p" "$dir/kavlo-ipfinder-completion.ps1" | sort)" = "$options"
+finish "shell completions"
