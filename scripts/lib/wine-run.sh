@@ -137,6 +137,12 @@ settings="dpi=$dpi desktop=$desktop xp=${as_xp[*]}"
 if [ ! -f "$WINEPREFIX/.kavlo-ready" ]; then
   "$loader" wineboot --init </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.kavlo-ready"
 fi
+# Wine draws the caption's buttons with its Marlett font, which it does not look for in its own
+# data folder: without it the close box shows the letter "r". It goes where Windows keeps it.
+marlett=/usr/share/wine/fonts/marlett.ttf
+if [ -f "$marlett" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+  cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 if [ "$(cat "$WINEPREFIX/.kavlo-settings" 2>/dev/null)" != "$settings" ]; then
   reg="$WINEPREFIX/kavlo-settings.reg"
   {
