@@ -49,12 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Found expected = utf16 ? Found{} : reference(text);
     for (auto& [digits, line] : expected) line = countLines ? line : 1;
     if (found != expected || finder.failure().empty() == utf16) std::abort();
-#ifdef KAVLO_SSE2_FINDER
+#ifdef KAVLO_VECTOR_FINDER
     const auto same = [](const kavlo::cli::Masks& a, const kavlo::cli::Masks& b) {
         return a.hex == b.hex && a.word == b.word && a.dash == b.dash && a.lineEnds == b.lineEnds;
     };
     for (std::size_t at = 0; at + 64 <= text.size(); ++at) {
-        if (!same(kavlo::cli::classifySse2(text.data() + at, countLines), kavlo::cli::classifyBytes(text.data() + at, countLines))) {
+        if (!same(kavlo::cli::classifyVector(text.data() + at, countLines), kavlo::cli::classifyBytes(text.data() + at, countLines))) {
             std::abort();
         }
     }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release in dist/ (or $KAVLO_DIST): for win32 and win64 each, a portable zip (the
 # program, the command-line program and its PowerShell completion, read-me, SHA-256 sums) and an
-# MSI; the winget and Scoop manifests; and SHA256SUMS.txt. Each program is the reproducible build:
-# two builds from copies of the sources in other folders are checked to be identical to it first.
+# MSI; the web page; the winget and Scoop manifests; and SHA256SUMS.txt. Each program is the
+# reproducible build: two builds from copies of the sources in other folders are checked to be
+# identical to it first.
 # The same commit gives the same bytes, whatever the machine's time zone or how long a step takes.
 #
 # Signing: with KAVLO_SIGN_PFX (a PKCS#12 file) and KAVLO_SIGN_PASSWORD set, the exes are signed
@@ -70,6 +71,14 @@ for arch in win32 win64; do
   [ -n "$signed" ] && scripts/lib/sign.sh "$dist/$msi_name"
   artifacts+=("$zip_name" "$msi_name")
 done
+
+# The web page: one file, the module inlined, which works offline.
+cmake --preset web >/dev/null
+cmake --build --preset web >/dev/null
+page="KavloIPFinder-$version.html"
+cp "build/web/$page" "$dist/$page"
+touch -d "@$epoch" "$dist/$page"
+artifacts+=("$page")
 
 scripts/lib/write-manifests.sh "$dist" "$url" >/dev/null
 (cd "$dist" && sha256sum "${artifacts[@]}" >SHA256SUMS.txt)

@@ -4,7 +4,8 @@
 # tools the scripts use (Wine's fonts, ImageMagick, wixl and msitools, osslsigncode, openssl,
 # faketime, uuidgen, Python's YAML and PE readers, lintian and dpkg-dev, GNU time, a JSON reader
 # for the whole-program fuzzer, ripgrep, which the benchmark compares with, and fish and zsh, whose
-# completions the tests run).
+# completions the tests run); for the web page, clang's WebAssembly linker and headers, Chromium,
+# its WebDriver and Selenium, Node.js where there is none, and axe-core from npm (web/package-lock.json).
 # Wine's 32-bit part only where the kernel runs 32-bit programs. Where the i386 lists lag behind the
 # amd64 ones, shared packages (Multi-Arch: same) stand at versions they lack: under CI=true or with
 # KAVLO_ALIGN_I386=1 setup puts those at the release's versions (taking their security updates
@@ -22,7 +23,22 @@ packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick zip unzip wixl msitools
           osslsigncode openssl faketime uuid-runtime python3 python3-yaml python3-pefile time dpkg-dev lintian
-          nlohmann-json3-dev ripgrep fish zsh)
+          nlohmann-json3-dev ripgrep fish zsh
+          lld-14 libc++-14-dev-wasm32 wasi-libc chromium chromium-driver python3-selenium)
+# Node.js and npm, for the web page's tests, where the machine has none of its own.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+
+# The web tests' npm packages, as the lock file pins them.
+npm_packages() {
+  local web
+  web=$(cd "$lib/../../web" && pwd)
+  if ! cmp -s "$web/package-lock.json" "$web/node_modules/.kavlo-installed" 2>/dev/null; then
+    echo "setup: installing the web tests' npm packages (web/package-lock.json)"
+    (cd "$web" && npm ci --no-audit --no-fund --loglevel=error && cp package-lock.json node_modules/.kavlo-installed)
+  fi
+}
+# Whichever way the Debian part below ends well, the npm packages follow.
+trap 'status=$?; [ "$status" = 0 ] && npm_packages; exit $?' EXIT
 need_i386=0
 if "$lib/wine-loader.sh" kernel 2>/dev/null; then
   packages+=(wine32:i386)

@@ -6,6 +6,8 @@
 #                needs nothing run: the exes' checks, a reproducible build, the MSI by Windows' rules
 #   windows-x64  the 64-bit build: the same, under 64-bit Wine, on every x86-64 host, with the
 #                32-bit exe's records and the 32-bit MSI's life cycle in a 64-bit prefix
+#   web          the web page: the decoder, encoder and finder as WebAssembly, tested in headless
+#                Chromium and, against the native program, in Node.js
 #   release      the release, signed with a throwaway certificate, twice under two time zones, and
 #                the Linux package
 #   analysis     cppcheck and clang-tidy over the project's own code
@@ -58,7 +60,7 @@ for preset in sys.argv[1:]:
                 print(f"   {preset} {case.get('name')}, one step: {line[len('skipped: '):]}")
 PY
 }
-for preset in native sanitize windows windows-x64; do
+for preset in native sanitize windows windows-x64 web; do
   stage "$preset" build_and_test "$preset"
 done
 echo "== release"
@@ -70,6 +72,15 @@ stage analysis analyse
 
 echo "== time per stage: $(IFS=,; echo "${times[*]}" | sed 's/,/, /g')"
 echo "== Windows builds driven under Wine: $driven"
-skips=$(skipped native sanitize windows windows-x64)
+# What the web tests ran, from their own words.
+/usr/bin/python3 - <<'PY'
+import re, xml.etree.ElementTree as tree
+out = {case.get("name"): case.findtext("system-out") or "" for case in tree.parse("build/web/junit.xml").iter("testcase")}
+browser = re.search(r"Ran (\d+) tests?", out.get("web_page", ""))
+node = re.search(r"(\d+) random texts", out.get("web_verdicts", ""))
+print(f"== web page: {browser[1] if browser else 'no'} tests in headless Chromium; the module's verdicts on "
+      f"{node[1] if node else 'no'} random texts against the native program's, in Node.js")
+PY
+skips=$(skipped native sanitize windows windows-x64 web)
 echo "== skipped: ${skips:+$'\n'}${skips:-nothing}"
 echo "== all tests passed in $(($(date +%s) - start)) s"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Static analysis of the project's own code: cppcheck, and clang-tidy with the checks in .clang-tidy.
-# Uses the compile commands of the native, sanitize and windows builds (configure them first).
+# Uses the compile commands of the native, sanitize, web and windows builds (configure them first).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -8,7 +8,7 @@ echo "== cppcheck"
 cppcheck --enable=warning,style,performance,portability --std=c++20 --error-exitcode=1 --quiet \
   --inline-suppr --suppress=missingIncludeSystem --suppress=missingInclude --suppress=useStlAlgorithm \
   --library=googletest --library=windows -D_WIN32 -DUNICODE \
-  -I decoder -I ui -I cli -I resources -I tests decoder ui cli startup tests bench
+  -I decoder -I ui -I cli -I resources -I tests decoder ui cli startup tests bench web
 echo "cppcheck: no findings"
 
 echo "== clang-tidy"
@@ -18,6 +18,7 @@ tidy() { printf '%s\n' "${@:2}" | xargs -P 2 -n 1 clang-tidy --quiet -p "build/$
 tidy native decoder/calculate.cpp decoder/hash_text_utf16.cpp decoder/hash_text_bytes.cpp decoder/calculate_test.cpp \
   bench/decoder_bench.cpp bench/cli_reference.cpp cli/kavlo_ipfinder.cpp cli/lines.cpp cli/encode.cpp cli/io_posix.cpp \
   cli/encode_test.cpp cli/text.cpp cli/writer.cpp cli/extract.cpp cli/lines_test.cpp cli/completions.cpp
+tidy web web/exports.cpp
 tidy sanitize decoder/calculate_fuzz.cpp cli/encode_fuzz.cpp cli/extract_fuzz.cpp cli/program_fuzz.cpp
 # The Windows sources, parsed as MinGW-w64 sees them.
 gcc_dir=$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")

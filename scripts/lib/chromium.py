@@ -1,0 +1,25 @@
+"""Debian's Chromium, headless, driven through Selenium, for the web page's tests, walkthrough and
+benchmark: with a profile of its own, which goes with it, and nothing of Chromium's own traffic
+(as root it needs --no-sandbox)."""
+import contextlib
+import shutil
+import tempfile
+
+from selenium import webdriver
+
+
+@contextlib.contextmanager
+def chromium(*flags):
+    """The driver of a headless Chromium started with these flags as well."""
+    profile = tempfile.mkdtemp()
+    options = webdriver.ChromeOptions()
+    for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 f"--user-data-dir={profile}", *flags]:
+        options.add_argument(flag)
+    driver = webdriver.Chrome(options=options)
+    try:
+        yield driver
+    finally:
+        driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)

@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""The web page as a person uses it, in Debian's headless Chromium, opened from file:// with the
+network shut: the focus at load, the window's verdicts typed and confirmed with Enter and with the
+button and with Alt+C, the field's limit in UTF-16 units, the read-only output, Find in text and Encode, a paste
+of 10 MB, a narrow screen, and axe's accessibility rules in both colour schemes. Expected answers
+come from the native program, given the same texts.
+    web_test.py PAGE.html NATIVE-KAVLO-IPFINDER"""
+import pathlib
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "scripts/lib"))
+from chromium import chromium  # noqa: E402
+
+PAGE, NATIVE = pathlib.Path(sys.argv[1]).resolve(), sys.argv[2]
+AXE = ROOT / "web/node_modules/axe-core/axe.min.js"
+
+
+def native(options, lines):
+    """The native program's result column for each line, with these options and --tsv."""
+    run = subprocess.run([NATIVE, "--tsv", *options], input="".join(f"{line}\n" for line in lines).encode(),
+                         capture_output=True, check=False)
+    return [line.rsplit("\t", 1)[1] for line in run.stdout.decode().splitlines()]
+
+
+class Page(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # The network shut: no proxy answers, and no name is found.
+        cls.browser = chromium("--proxy-server=127.0.0.1:9", "--host-resolver-rules=MAP * ~NOTFOUND", "--window-size=800,900")
+        cls.driver = cls.browser.__enter__()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.__exit__(None, None, None)
+
+    def open(self, page=PAGE):
+        self.driver.get(page.as_uri())
+        for _ in range(100):
+            if self.driver.execute_script("return document.documentElement.dataset.ready"):
+                return
+            time.sleep(0.02)
+        self.fail("the page's module did not load")
+
+    def field(self, name):
+        return self.driver.find_element(By.ID, name)
+
+    def type(self, name, text):
+        """Types `text` as a person would, characters above U+FFFF too (which keys cannot send)."""
+        element = self.field(name)
+        element.clear()
+        element.click()
+        self.driver.execute_cdp_cmd("Input.insertText", {"text": text})
+
+    def test_starts_with_the_focus_in_the_hash_field_and_both_fields_empty(self):
+        self.open()
+        self.assertEqual(self.driver.switch_to.active_element.get_attribute("id"), "txtHash")
+        self.assertEqual([self.field(f).get_attribute("value") for f in ("txtHash", "txtIPPort")], ["", ""])
+        self.assertEqual(self.driver.title, "Kavlo IP Finder")
+
+    def test_gives_the_windows_verdicts_by_enter_the_button_and_alt_c(self):
+        texts = ["0100A8C01F90", "0100a8c01f90", "FFFFFFFFFFFF", "000000000000", "7F0000010050", "0100A8C01F9",
+                 "0100A8C01F9G", "G100A8C01F90", "0100A8 01F90", "+100A8C01F90", "0x00A8C01F90", "\uff10100A8C01F90",
+                 "0100A8C01F\U0001F600", "0100A8C01F9\u00e9"]
+        expected = native([], texts)
+        self.assertEqual(expected[:2], ["192.168.0.1:8080"] * 2)
+        self.assertEqual(expected[5:7], ["Please enter 12 digits", "Please enter hex digits"])
+        self.open()
+        presses = {"Enter": lambda: self.field("txtHash").send_keys(Keys.ENTER),
+                   "the button": lambda: self.field("cmdCalculate").click(),
+                   "Alt+C": lambda: ActionChains(self.driver).key_down(Keys.ALT).send_keys("c").key_up(Keys.ALT).perform()}
+        for press, pressed in presses.items():
+            for text, answer in [("", "Please enter 12 digits"), *zip(texts, expected)]:
+                self.type("txtHash", text)
+                pressed()
+                self.assertEqual(self.field("txtIPPort").get_attribute("value"), answer, f"{text!r} by {press}")
+
+    def test_takes_twelve_utf16_units_and_refuses_a_thirteenth(self):
+        self.open()
+        self.type("txtHash", "0100A8C01F\U0001F600")
+        self.driver.execute_cdp_cmd("Input.insertText", {"text": "0"})
+        self.assertEqual(self.field("txtHash").get_attribute("value"), "0100A8C01F\U0001F600")
+        self.type("txtHash", "0100A8C01F900")
+        self.assertEqual(self.field("txtHash").get_attribute("value"), "0100A8C01F90")
+
+    def test_the_output_can_be_selected_but_not_changed(self):
+        self.open()
+        self.field("txtHash").send_keys("0100A8C01F90", Keys.ENTER)
+        output = self.field("txtIPPort")
+        output.send_keys("x", Keys.BACK_SPACE, Keys.BACK_SPACE)
+        self.assertEqual(output.get_attribute("value"), "192.168.0.1:8080")
+        selected = self.driver.execute_script("arguments[0].select(); return window.getSelection().toString()"
+                                              " || arguments[0].value.slice(arguments[0].selectionStart,"
+                                              " arguments[0].selectionEnd)", output)
+        self.assertEqual(selected, "192.168.0.1:8080")
+
+    def test_finds_and_encodes_as_the_command_line_does(self):
+        texts = ["hash=0100A8C01F90, then", "x0100A8C01F90 0100A8C01F90g _0100A8C01F90 0100A8C01F90AB",
+                 "7f0000010050 x 0100A8C01F90", "{4167239C-7281-5977-8133-90D68B94A1A1} 7281-5977-8133-90D68B94A1A1",
+                 "\u00e90100A8C01F90\u00e9 (7F0000010050)-FFFFFFFFFFFF.", "0100A8\nC01F90 FFFFFFFFFFFF"]
+        run = subprocess.run([NATIVE, "--extract", "--tsv"], input="\n".join(texts).encode(), capture_output=True,
+                             check=False)
+        self.open()
+        self.field("text").send_keys("\n".join(texts))
+        self.field("findButton").click()
+        self.wait_for_found()
+        shown = [item.text for item in self.driver.find_elements(By.CSS_SELECTOR, "#found li")]
+        self.assertEqual(shown, [line.replace("\t", " \u2192 ") for line in run.stdout.decode().splitlines()])
+        self.assertEqual(shown[0], "0100A8C01F90 \u2192 192.168.0.1:8080")
+        addresses = ["192.168.0.1:8080", "255.255.255.255:65535", "1.2.3.256:80", "010.0.0.1:80", "1.2.3.4"]
+        for address, answer in zip(addresses, native(["--encode"], addresses)):
+            self.type("address", address)
+            self.field("address").send_keys(Keys.ENTER)
+            self.assertEqual(self.field("hash").get_attribute("value"), answer, address)
+
+    def wait_for_found(self):
+        for _ in range(600):
+            if self.driver.execute_script("return document.documentElement.dataset.found"):
+                return
+            time.sleep(0.05)
+        self.fail("Find did not finish")
+
+    def test_a_paste_of_ten_megabytes_shows_the_first_hashes_and_the_count_and_copies_them_all(self):
+        generator = random.Random(20261210)
+        lines = [f"2026-12-10 INFO user={generator.randrange(1000)} hash={generator.getrandbits(48):012X} ok"
+                 for _ in range(250_000)]
+        text = "\n".join(lines)
+        self.assertGreater(len(text), 10_000_000)
+        self.open()
+        self.driver.execute_cdp_cmd("Browser.grantPermissions", {"permissions": ["clipboardReadWrite",
+                                                                                 "clipboardSanitizedWrite"]})
+        self.driver.execute_script("document.getElementById('text').value = arguments[0]", text)
+        self.field("findButton").click()
+        self.wait_for_found()
+        self.assertTrue(self.field("count").text.startswith(f"{len(lines)} hashes found; the first 200 are shown"))
+        self.assertEqual(len(self.driver.find_elements(By.CSS_SELECTOR, "#found li")), 200)
+        self.field("copyAll").click()
+        copied = self.driver.execute_async_script("navigator.clipboard.readText().then(arguments[0])")
+        self.assertEqual(copied.count("\n"), len(lines))
+        self.assertEqual(copied.split("\n")[0], lines[0][-12 - 3:-3] + "\t" + native([], [lines[0][-15:-3]])[0])
+
+    def test_fits_a_screen_320_pixels_wide(self):
+        self.open()
+        self.driver.set_window_size(320, 800)
+        try:
+            overflow = self.driver.execute_script("return document.documentElement.scrollWidth"
+                                                  " - document.documentElement.clientWidth")
+            self.assertLessEqual(overflow, 0)
+        finally:
+            self.driver.set_window_size(800, 900)
+
+    def axe(self):
+        self.driver.execute_script(AXE.read_text(encoding="utf-8"))
+        result = self.driver.execute_async_script("axe.run().then(arguments[0])")
+        return [violation["id"] for violation in result["violations"]]
+
+    def test_axe_finds_nothing_in_the_light_or_the_dark(self):
+        for scheme in ("light", "dark"):
+            self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                                        {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+            self.open()
+            self.assertEqual(self.axe(), [], scheme)
+
+    def test_axe_catches_a_field_without_its_label(self):
+        broken = pathlib.Path(tempfile.mkdtemp()) / "broken.html"
+        page = PAGE.read_text(encoding="utf-8")
+        broken.write_text(page.replace('<label for="txtHash">User hash number</label>', ""), encoding="utf-8")
+        self.assertNotEqual(broken.read_text(encoding="utf-8"), page)
+        self.open(broken)
+        self.assertIn("label", self.axe())
+        shutil.rmtree(broken.parent)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
