@@ -182,4 +182,4 @@ class Page(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1])  # brief: ctest keeps the first 1024 bytes of a passing test's words
