@@ -112,10 +112,36 @@ Try 'kavlo-ipfinder --help'.
 expect "-f needs a file name" "" 2 "" "$(error 'a file name must follow "-f"')
 Try 'kavlo-ipfinder --help'.
 " -f
-expect "--version" "" 0 "kavlo-ipfinder $("$here/../scripts/lib/version.sh" TEXT)"$'\n' "" --version
-"${run[@]}" --help >got.out 2>&1
+expect "an unknown option is shown with its whole character" "" 2 "" "$(error 'unknown option "-é"')
+Try 'kavlo-ipfinder --help'.
+" -xé
+"${run[@]}" -f '' --file= 0100A8C01F90 >got.out 2>got.err </dev/null
 status=$?
-check "--help" test $status = 0 -a "$(head -c 6 got.out)" = Usage:
+check "an empty file name is named as such, not as standard input: $(head -1 got.err)" \
+  test $status = 2 -a "$(grep -c "^kavlo-ipfinder: '': " got.err)" = 2 -a "$(tr -d '\r' <got.out)" = 192.168.0.1:8080
+expect "--version" "" 0 "kavlo-ipfinder $("$here/../scripts/lib/version.sh" TEXT)"$'\n' "" --version
+# --help: each option of the table with its whole help, the help's lines in one column.
+"${run[@]}" --help | tr -d '\r' >help.txt
+got=$(python3 - "$here/options.h" help.txt 2>&1 <<'PY'
+import re, sys
+table, shown = open(sys.argv[1]).read(), open(sys.argv[2]).read()
+options = re.findall(r'\{"(-\w)?", "(--\w*)", "(\w*)", Action::\w+, [^,]+,((?:\s*"(?:[^"\\]|\\.)*")+)\}', table)
+columns = set()
+for short, long, argument, texts in options:
+    lines = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', texts)).encode().decode("unicode_escape").split("\n")
+    names = "  " + ", ".join(filter(None, [short, long])) + (" " + argument if argument else "")
+    found = re.search("^" + re.escape(names) + "( +)" + re.escape(lines[0]) + "\n" +
+                      "".join("( +)" + re.escape(line) + "\n" for line in lines[1:]), shown, re.M)
+    if not found:
+        sys.exit(f"{long} and its help are not in it as the table has them")
+    columns |= {len(names) + len(found[1])} | {len(space) for space in found.groups()[1:]}
+if len(options) < 6 or len(columns) != 1:
+    sys.exit(f"{len(options)} options, their help in columns {sorted(columns)}")
+print(f"the table's {len(options)} options, each with its whole help in column {columns.pop()}")
+PY
+)
+status=$?
+check "--help: $got" test $status = 0 -a "$(head -c 6 help.txt)" = Usage:
 
 got=$( (printf '\xef'; sleep 0.3; printf '\xbb\xbf0100A8C01F90\n') | "${run[@]}" 2>&1 | tr -d '\r')
 check "a byte-order mark that arrives in two reads: $got" test "$got" = 192.168.0.1:8080
@@ -134,12 +160,14 @@ extracts "at the start and the end of the text, in any case" "7f0000010050 x 010
 extracts "a GUID's last group, with or without braces, is none" \
   "{4167239C-7281-5977-8133-90D68B94A1A1} 4167239c-7281-5977-8133-90d68b94a1a1 {4167239C-7281-5977-8133-0100A8C01F90"
 extracts "after fewer GUID groups, or others, it is one" \
-  "7281-5977-8133-90D68B94A1A1 4167239C-7281-5977-813-0100A8C01F90" 90D68B94A1A1 0100A8C01F90
+  "7281-5977-8133-90D68B94A1A1 4167239C-7281-5977-813-0100A8C01F90 4167239C07281-5977-8133-7F0000010050" \
+  90D68B94A1A1 0100A8C01F90 7F0000010050
 extracts "next to punctuation, other scripts and dashes" $'\xc3\xa90100A8C01F90\xc3\xa9 (7F0000010050)-FFFFFFFFFFFF.' \
   0100A8C01F90 7F0000010050 FFFFFFFFFFFF
 extracts "not across a line end, and in lines of any length" \
   "0100A8$newline""C01F90 $(printf '%200000s')0100A8C01F90 $(head -c 100000 /dev/zero | tr '\0' 0)" 0100A8C01F90
 expect "--extract: arguments are text, and finding none is exit 1" "" 1 "" "" -x "no hash" "nor here"
+expect "--extract: an argument is text, whatever its first bytes" "" 0 $'192.168.0.1:8080\n' "" -x $'\xff\xfe 0100A8C01F90'
 printf 'from 0100A8C01F90 to 7F0000010050\n' >log.txt
 expect "--extract: files and standard input in order, one hash a line" $'x FFFFFFFFFFFF\n' 0 \
   $'192.168.0.1:8080\n1.0.0.127:80\n255.255.255.255:65535\n0.0.0.0:0\n' "" -x -f log.txt - "id=000000000000"
@@ -181,6 +209,9 @@ check "a closed pipe ends it quietly (exit $status)" \
 timeout 60 bash -c 'yes bad | "$@" 2>&1 | head -c 1 >/dev/null; exit ${PIPESTATUS[1]}' - "${run[@]}"
 status=$?
 check "so does a closed pipe on standard error (exit $status)" test "$status" = 1
+"${run[@]}" 0100A8C01F9 2>/dev/full
+status=$?
+check "messages to a full disk are exit 2 (exit $status)" test $status = 2
 for option in --help --version; do
   "${run[@]}" $option >/dev/full 2>got.err
   status=$?

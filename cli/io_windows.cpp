@@ -1,6 +1,7 @@
 // The command-line program on Windows: handles, UTF-16 arguments, and the console, which is given
 // characters rather than bytes.
 #include "system_io.h"
+#include "text.h"
 
 #include <windows.h>
 
@@ -28,22 +29,6 @@ std::size_t keep(DWORD code, char (&into)[160]) noexcept {
     if (size > 0) return static_cast<std::size_t>(size);
     // No text for it: the number.
     return static_cast<std::size_t>(std::to_chars(std::copy_n("error ", 6, into), std::end(into), std::uint64_t{code}).ptr - into);
-}
-
-// UTF-16 to UTF-8, keeping an unpaired surrogate as its three-byte form, so that the text has as
-// many UTF-16 units when it is counted again. Writes at most three bytes a unit.
-char* toWtf8(const wchar_t* text, char* out) noexcept {
-    for (; *text; ++text) {
-        std::uint32_t code = static_cast<char16_t>(*text);
-        if (code >= 0xD800 && code <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char16_t>(*++text) - 0xDC00);
-        }
-        // A lead byte that says how many follow, then six bits in each of those.
-        const int following = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-        *out++ = static_cast<char>((0xF0E0C000u >> (8 * following) & 0xFF) | code >> (6 * following));
-        for (int k = following - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
-    }
-    return out;
 }
 
 }  // namespace
@@ -128,7 +113,7 @@ bool Output::write(std::string_view bytes) noexcept {
 }  // namespace kavlo::cli
 
 int wmain(int argc, wchar_t** argv) {
-    // Each argument's UTF-8 in one block: at most three bytes a UTF-16 unit.
+    // Each argument's UTF-8 in one block: at most three bytes a UTF-16 unit (utf8FromUtf16).
     std::size_t units = 0;
     for (int i = 1; i < argc; ++i) {
         for (const wchar_t* unit = argv[i]; *unit; ++unit) ++units;
@@ -139,7 +124,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!arguments) return 2;
     char* text = reinterpret_cast<char*>(arguments + count);
     for (std::size_t i = 0; i < count; ++i) {
-        char* end = kavlo::cli::toWtf8(argv[i + 1], text);
+        char* end = kavlo::cli::utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i + 1]), text);
         arguments[i] = {{text, static_cast<std::size_t>(end - text)}, argv[i + 1]};
         text = end;
     }

@@ -53,10 +53,14 @@ struct FreeDeleter {
 
 // Where an input came from, for messages and JSON: "argument 2", "line 7", "list.txt: line 7".
 struct Origin {
-    std::string_view kind;
+    Source::Kind source;
     std::uint64_t number;
-    std::string_view file;  // empty for arguments and standard input
+    std::string_view file;  // the file's name, for a file (which may be empty)
+    [[nodiscard]] std::string_view kind() const noexcept { return source == Source::Kind::Text ? "argument" : "line"; }
+    [[nodiscard]] bool fromFile() const noexcept { return source == Source::Kind::File; }
 };
+// A file's name as messages show it: escaped, and an empty one as ''.
+Escaped fileName(std::string_view file) noexcept { return {file.empty() ? "''" : file}; }
 
 class Program {
 public:
@@ -70,10 +74,10 @@ private:
     bool take(const Option& option, std::string_view typed, const Argument* value, std::size_t& i) noexcept;
     void printHelp() noexcept;
     void read(const Source& source) noexcept;
-    void readLines(ByteSource& input, std::string_view file) noexcept;
+    void readLines(ByteSource& input, const Origin& origin) noexcept;
     // Every hash in the text, each with the origin (its line's number, where `byLine`).
     void extract(ByteSource& input, Origin origin, bool byLine) noexcept;
-    void failed(std::string_view file, std::string_view what, std::string_view why) noexcept;
+    void failed(const Origin& origin, std::string_view what, std::string_view why) noexcept;
     // One input: a hash, or an address and port with --encode. False once nothing more is to be done.
     bool handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept;
     void putResult(std::string_view head, std::uint64_t size, ProblemWords& problem) noexcept;
@@ -175,6 +179,12 @@ bool Program::parse() noexcept {
             const Option* option = std::find_if(std::begin(kOptions), std::end(kOptions), [&](const Option& o) {
                 return (isLong ? o.longName : o.shortName) == name;
             });
+            if (option == std::end(kOptions) && !isLong) {
+                // A letter not in ASCII is shown whole: all the bytes of its character.
+                char character[5] = {'-'};
+                const std::string_view bytes = firstBytes(bytesAfter(argument, at), decodeStep(bytesAfter(argument, at)).length);
+                return usageError("unknown option ", {character, std::copy(bytes.begin(), bytes.end(), character + 1)});
+            }
             if (option == std::end(kOptions)) return usageError("unknown option ", name);
             const bool valued = nameEnd < argument.size() && (isLong || !option->argument.empty());
             if (valued && option->argument.empty()) return usageError("", name, " takes no value");
@@ -210,15 +220,15 @@ bool Program::take(const Option& option, std::string_view typed, const Argument*
     return true;
 }
 
-void Program::failed(std::string_view file, std::string_view what, std::string_view why) noexcept {
+void Program::failed(const Origin& origin, std::string_view what, std::string_view why) noexcept {
     // "list.txt: No such file or directory", as other tools say it.
-    complain(file.empty() ? "standard input" : "", Escaped{file}, ": ", what, why);
+    complain(origin.fromFile() ? fileName(origin.file) : Escaped{"standard input"}, ": ", what, why);
     status_ = kTrouble;
 }
 
 void Program::read(const Source& source) noexcept {
     if (source.kind == Source::Kind::Text) {
-        const Origin origin{"argument", source.index + 1, {}};
+        const Origin origin{source.kind, source.index + 1, {}};
         TextSource text(source.argument.text);
         if (mode_ == Mode::Extract) return extract(text, origin, false);
         handle(source.argument.text, source.argument.text.size(), origin);
@@ -226,20 +236,20 @@ void Program::read(const Source& source) noexcept {
     }
     const bool file = source.kind == Source::Kind::File;
     Input input = file ? Input(source.argument) : Input();
-    const std::string_view name = file ? source.argument.text : std::string_view{};
-    if (!input.error().empty()) return failed(name, {}, input.error());
-    if (mode_ == Mode::Extract) return extract(input, {"line", 0, name}, true);
-    readLines(input, name);
+    const Origin origin{source.kind, 0, file ? source.argument.text : std::string_view{}};
+    if (!input.error().empty()) return failed(origin, {}, input.error());
+    if (mode_ == Mode::Extract) return extract(input, origin, true);
+    readLines(input, origin);
 }
 
-void Program::readLines(ByteSource& input, std::string_view file) noexcept {
+void Program::readLines(ByteSource& input, const Origin& origin) noexcept {
     LineReader reader(input, &Program::flushBeforeRead, this);
     Line line{};
     while (reader.next(line)) {
         const bool common = line.hexDigits && mode_ == Mode::Decode && format_ == Format::Plain;
-        if (!(common ? putHash(line.head) : handle(line.head, line.size, {"line", line.number, file}))) return;
+        if (!(common ? putHash(line.head) : handle(line.head, line.size, {origin.source, line.number, origin.file}))) return;
     }
-    if (!reader.failure().empty()) failed(file, "cannot be read: ", reader.failure());
+    if (!reader.failure().empty()) failed(origin, "cannot be read: ", reader.failure());
 }
 
 void Program::extract(ByteSource& input, Origin origin, bool byLine) noexcept {
@@ -250,7 +260,7 @@ void Program::extract(ByteSource& input, Origin origin, bool byLine) noexcept {
         if (byLine) origin.number = hash.line;
         if (!(format_ == Format::Plain ? putHash(hash.text) : handle(hash.text, hash.text.size(), origin))) return;
     }
-    if (!finder.failure().empty()) failed(origin.file, "cannot be read: ", finder.failure());
+    if (!finder.failure().empty()) failed(origin, "cannot be read: ", finder.failure());
 }
 
 bool Program::handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept {
@@ -271,8 +281,8 @@ bool Program::handle(std::string_view head, std::uint64_t size, const Origin& or
         if (format_ == Format::Json) out_.put("\"error\": \"", problem.part, problem.what, '"');
     }
     if (format_ == Format::Json) {
-        if (!origin.file.empty()) out_.put(", \"file\": \"", Escaped{origin.file, Escaped::Json}, '"');
-        out_.put(", \"", origin.kind, "\": ", origin.number, '}');
+        if (origin.fromFile()) out_.put(", \"file\": \"", Escaped{origin.file, Escaped::Json}, '"');
+        out_.put(", \"", origin.kind(), "\": ", origin.number, '}');
     }
     out_.put(kNewline);
     return !stopped();
@@ -312,8 +322,8 @@ void Program::putResult(std::string_view head, std::uint64_t size, ProblemWords&
 }
 
 bool Program::report(std::string_view head, std::uint64_t size, const Origin& origin, const ProblemWords& problem) noexcept {
-    complain(Escaped{origin.file}, origin.file.empty() ? "" : ": ", origin.kind, ' ', origin.number, ": ",
-             Escaped{shown(head), Escaped::Quoted}, more(size), ": ", problem.part, problem.what);
+    complain(origin.fromFile() ? fileName(origin.file) : Escaped{}, origin.fromFile() ? ": " : "", origin.kind(), ' ',
+             origin.number, ": ", Escaped{shown(head), Escaped::Quoted}, more(size), ": ", problem.part, problem.what);
     return !stopped();
 }
 
@@ -332,6 +342,9 @@ int Program::run(std::span<const Argument> arguments) noexcept {
         complain("cannot write the output: ", out_.output().error());
         status_ = kTrouble;
     }
+    // Messages that could not be written (a full disk) are trouble too, but a reader that went
+    // away wanted no more.
+    if (!err_.output().error().empty() && !err_.output().closed()) status_ = kTrouble;
     if (mode_ == Mode::Extract && status_ != kTrouble) return found_ ? kAllGood : kSomeBad;
     return status_;
 }

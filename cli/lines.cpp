@@ -23,7 +23,7 @@ std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capac
         if (count < 0) failure_ = input_.error();
     }
     const std::size_t read = count > 0 ? static_cast<std::size_t>(count) : 0;
-    if (!started_ && failure_.empty()) {
+    if (!started_ && failure_.empty() && input_.mayHaveMark()) {
         told = markOf({buffer, end + read}, !atEnd_);
         started_ = told != Mark::Undecided;
         if (told == Mark::Utf16) {

@@ -1,6 +1,8 @@
-// The line reader on inputs that hand out their bytes in small pieces, as pipes and consoles do.
+// The line reader on inputs that hand out their bytes in small pieces, as pipes and consoles do;
+// and Windows' UTF-16 arguments, judged as the window judges the same text.
 #include "lines.h"
 #include "piecewise_source.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +78,29 @@ TEST(LineReader, ReadsLinesHoweverTheBytesArrive) {
             EXPECT_EQ(lines, c.lines);
             EXPECT_EQ(failure, c.failure);
         }
+    }
+}
+
+TEST(Arguments, AreJudgedAsTheWindowJudgesTheirUtf16) {
+    // Texts of about twelve units, of hex digits and what the window counts otherwise: one unit
+    // (é, a full-width digit, a lone surrogate of either half) or two (a pair).
+    const std::u16string pieces[] = {u"0", u"A", u"f", u"g", u"\u00E9", u"\uFF10", u"\xD800", u"\xDC00", u"\U0001F600"};
+    std::mt19937 random(20261210);
+    for (int i = 0; i < 100000; ++i) {
+        std::u16string text = i == 0 ? u"0100A8C01F9\xD800" : u"";
+        while (text.size() < 10 + random() % 4) text += pieces[random() % std::size(pieces)];
+        char bytes[3 * 14 + 1];
+        const std::string_view utf8(bytes, static_cast<std::size_t>(utf8FromUtf16(text.c_str(), bytes) - bytes));
+        IPParts slots{};
+        const OutputText window = calculate(text, slots);
+        Address address{};
+        const HashVerdict verdict = decodeText(utf8, utf8.size(), address);
+        char written[kLongestAddressText];
+        const std::string_view ours = verdict == HashVerdict::WrongLength ? kWrongLengthMessage
+                                      : verdict == HashVerdict::NotHex
+                                          ? kNotHexMessage
+                                          : std::string_view(written, writeAddress(address, written, std::end(written)));
+        ASSERT_EQ(std::u16string(ours.begin(), ours.end()), window.view()) << i;
     }
 }
 

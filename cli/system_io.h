@@ -19,8 +19,8 @@ using NativeUnit = char;
 #endif
 
 // One command-line argument: its text as UTF-8, and the system's own form, to open a file by.
-// Windows gives arguments as UTF-16; an unpaired surrogate becomes a three-byte sequence (WTF-8),
-// so that every UTF-16 code unit stays one unit when the text is read back.
+// Windows gives arguments as UTF-16; an unpaired surrogate becomes U+FFFD, so that every UTF-16
+// code unit stays one unit when the text is counted again (utf8FromUtf16).
 struct Argument {
     std::string_view text;
     const NativeUnit* native;
@@ -36,6 +36,9 @@ public:
     // Whether a read may wait for a person or another program (a console, a pipe), rather than
     // take what a file or memory holds.
     [[nodiscard]] virtual bool mayWait() const noexcept { return true; }
+    // Whether the bytes are a text file's, which may start with a byte-order mark, rather than
+    // text already (an argument), in which such bytes mean nothing.
+    [[nodiscard]] virtual bool mayHaveMark() const noexcept { return true; }
 
 protected:
     ByteSource() = default;
@@ -56,6 +59,7 @@ public:
     }
     [[nodiscard]] std::string_view error() const noexcept override { return {}; }
     [[nodiscard]] bool mayWait() const noexcept override { return false; }
+    [[nodiscard]] bool mayHaveMark() const noexcept override { return false; }
 
 private:
     std::string_view text_;

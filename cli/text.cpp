@@ -31,6 +31,23 @@ std::uint64_t utf16Units(std::string_view text) noexcept {
     return units;
 }
 
+char* utf8FromUtf16(const char16_t* text, char* out) noexcept {
+    for (; *text; ++text) {
+        std::uint32_t code = *text;
+        const bool lead = code >= 0xD800 && code <= 0xDBFF;
+        if (lead && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (*++text - 0xDC00);
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        // A lead byte that says how many follow, then six bits in each of those.
+        const int following = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        *out++ = static_cast<char>((0xF0E0C000u >> (8 * following) & 0xFF) | code >> (6 * following));
+        for (int k = following - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
+    }
+    return out;
+}
+
 HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& address) noexcept {
     // No byte makes more than one unit of less than three bytes, so a text of more than 36 bytes
     // is more than twelve units.

@@ -28,6 +28,11 @@ inline constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
 // step, or two above U+FFFF.
 [[nodiscard]] std::uint64_t utf16Units(std::string_view text) noexcept;
 
+// Writes the UTF-8 of the UTF-16 `text`, which ends at a unit 0, from `out` on, and returns its end:
+// at most three bytes a unit. An unpaired surrogate becomes U+FFFD, as WideCharToMultiByte makes
+// it: one unit, as the window counts it, and not a hex digit.
+char* utf8FromUtf16(const char16_t* text, char* out) noexcept;
+
 // The window's verdict on the text it would hold, in UTF-16, for the UTF-8 text whose first bytes
 // are `head` (at least its first 36, where it has that many) and whose size is `size`.
 [[nodiscard]] HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& address) noexcept;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace kavlo::cli {
@@ -29,9 +31,21 @@ void putHex(Writer& out, std::string_view prefix, std::uint32_t value, int digit
 }  // namespace
 
 bool Writer::flush() noexcept {
-    if (!failed_ && used_ > 0) failed_ = !output_.write({block_, used_});
-    used_ = 0;
+    writeOut(used_);
     return !failed_;
+}
+
+// Writes the block's first `count` bytes, and moves the rest to its front.
+void Writer::writeOut(std::size_t count) noexcept {
+    if (!failed_ && count > 0) failed_ = !output_.write({block_, count});
+    std::memmove(block_, block_ + count, used_ - count);
+    used_ -= count;
+}
+
+void Writer::makeRoom(std::size_t room) noexcept {
+    const auto lineEnd = std::find(std::make_reverse_iterator(block_ + used_), std::make_reverse_iterator(block_), '\n');
+    const auto whole = static_cast<std::size_t>(lineEnd.base() - block_);
+    writeOut(sizeof block_ - (used_ - whole) >= room ? whole : used_);
 }
 
 void Writer::putNumber(std::uint64_t value) noexcept {
@@ -41,8 +55,10 @@ void Writer::putNumber(std::uint64_t value) noexcept {
     });
 }
 
-// A piece longer than the room left: the block is filled and written, as often as it takes.
+// A piece longer than the room left: the whole lines are written first, and a line longer than the
+// block fills it and is written, as often as it takes.
 void Writer::putThrough(std::string_view bytes) noexcept {
+    makeRoom(bytes.size());
     while (!bytes.empty()) {
         const std::size_t count = std::min(bytes.size(), sizeof block_ - used_);
         std::copy_n(bytes.begin(), count, block_ + used_);

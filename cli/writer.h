@@ -22,9 +22,13 @@ struct Escaped {
 };
 
 // Standard output or error, gathered in a block of its own and written as it fills, so that a
-// piece of any length can be put. Once a write has failed, what is put is dropped.
+// piece of any length can be put. Each write ends at a line's end, unless one line is longer than
+// the block, so that programs appending to one file never cut each other's lines. Once a write has
+// failed, what is put is dropped.
 class Writer {
 public:
+    static constexpr std::size_t kBlockSize = 1 << 16;
+
     explicit Writer(Output::Stream stream) noexcept : output_(stream) {}
 
     // Puts each piece in turn: a text, a character, a number (in decimal), or an Escaped text.
@@ -34,7 +38,7 @@ public:
     // [first, last), writes nothing past `last`, and returns where it stopped.
     template <typename Write>
     void putInPlace(std::size_t room, Write&& write) noexcept {
-        if (sizeof block_ - used_ < room) flush();
+        if (sizeof block_ - used_ < room) makeRoom(room);
         used_ = static_cast<std::size_t>(write(block_ + used_, block_ + sizeof block_) - block_);
     }
     // Writes what has been put; false if the output cannot be written, now or before.
@@ -59,11 +63,14 @@ private:
     void putNumber(std::uint64_t value) noexcept;  // once, not at each place a number is put
     void putPiece(const Escaped& escaped) noexcept;
     void putThrough(std::string_view bytes) noexcept;
+    // Writes the whole lines held, keeping the line begun; all of it, where that leaves no `room`.
+    void makeRoom(std::size_t room) noexcept;
+    void writeOut(std::size_t count) noexcept;
 
     Output output_;
     bool failed_ = false;
     std::size_t used_ = 0;
-    char block_[1 << 16]{};
+    char block_[kBlockSize]{};
 };
 
 }  // namespace kavlo::cli
