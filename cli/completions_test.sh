@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The shell completions as a user meets them: bash's and fish's run, completing "--ex" to --extract
-# and, after -f, file names; zsh's parses; and each shell's options are the table's.
+# The shell completions as a user meets them: bash's, fish's and zsh's run, completing "--ex" to
+# --extract and, after -f, file names; and bash's and fish's options are the table's.
 #   completions_test.sh COMPLETIONS-DIR OPTIONS.h
 set -uo pipefail
 dir=$(cd "$1" && pwd) || { echo "STOPPED: no folder $1"; exit 1; }
@@ -32,14 +32,24 @@ if command -v fish >/dev/null; then
 else
   echo "skipped: fish is not installed, so its completion was not run"
 fi
-if command -v zsh >/dev/null; then
-  check "zsh's completion parses" zsh -n "$dir/_kavlo-ipfinder"
-else
-  echo "skipped: zsh is not installed, so its completion was not parsed"
-fi
-# zsh's and PowerShell's name the table's options (zsh all but --, which means another thing there).
-check "zsh's names the table's options" test "$(grep -o "'\*\?-\{1,2\}[a-z]*" "$dir/_kavlo-ipfinder" | tr -d "'*" | sort)" = \
-  "$(grep -vx -- -- <<<"$options")"
-check "PowerShell's names the table's options" \
-  test "$(sed -n "s/^        '\(-[-a-z]*\)' = .*/\1/p" "$dir/kavlo-ipfinder-completion.ps1" | sort)" = "$options"
+# zsh: an interactive zsh on a terminal of its own (zpty), where a key completes the words typed
+# and prints the line; each answer is waited for, not timed.
+zsh_completes() {  # zsh_completes WORDS...: the line after completing each
+  timeout 60 zsh -f -s "$dir" "$@" <<'ZSH'
+zmodload zsh/zpty
+zpty shell zsh -f -i
+zpty -w shell "fpath=($1 \$fpath); autoload -Uz compinit; compinit -u -D; PS1='> '"
+zpty -w shell "show() { zle complete-word; print -r -- \"{\"\"{\$BUFFER}\"\"}\"; BUFFER=; }; zle -N show; bindkey '^T' show"
+for words in "${@:2}"; do
+  zpty -w -n shell "$words"$'\x14'
+  zpty -r shell out '*{{*}}*'
+  print -r -- "${${out##*\{\{}%%\}\}*}"
+done
+zpty -d shell
+ZSH
+}
+rm hashes.txt
+check "zsh completes --ex, --ts and, after -f, a file's name" \
+  test "$(zsh_completes 'kavlo-ipfinder --ex' 'kavlo-ipfinder --ts' 'kavlo-ipfinder -f ')" = \
+  "kavlo-ipfinder --extract "$'\n'"kavlo-ipfinder --tsv "$'\n'"kavlo-ipfinder -f app.log "
 finish "shell completions"

@@ -4,36 +4,17 @@
 // first byte of the input sets the size of the pieces the text is handed out in, whether lines are
 // counted, and whether the text comes as from a pipe or a file.
 #include "extract.h"
+#include "extract_reference.h"
 #include "lines.h"
 #include "piecewise_source.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <regex>
 #include <string>
 #include <vector>
 
-namespace {
-
 using Found = std::vector<std::pair<std::string, std::uint64_t>>;
-
-Found reference(const std::string& text) {
-    static const std::regex hexRun("[0-9A-Fa-f]{12}");
-    static const std::regex word("[A-Za-z0-9_]");
-    static const std::regex guidGroups("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-");
-    Found found;
-    for (std::size_t i = 0; i + 12 <= text.size(); ++i) {
-        if (!std::regex_match(text.substr(i, 12), hexRun)) continue;
-        if (i > 0 && std::regex_match(text.substr(i - 1, 1), word)) continue;
-        if (i + 12 < text.size() && std::regex_match(text.substr(i + 12, 1), word)) continue;
-        if (i >= 24 && std::regex_match(text.substr(i - 24, 24), guidGroups)) continue;
-        found.emplace_back(text.substr(i, 12), 1 + std::count(text.begin(), text.begin() + static_cast<long>(i), '\n'));
-    }
-    return found;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -46,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kavlo::cli::FoundHash hash{};
     while (finder.next(hash)) found.emplace_back(std::string(hash.text), countLines ? hash.line : 1);
     const bool utf16 = kavlo::cli::markOf(text, false) == kavlo::cli::Mark::Utf16;
-    Found expected = utf16 ? Found{} : reference(text);
+    Found expected = utf16 ? Found{} : kavlo::cli::referenceHashes(text);
     for (auto& [digits, line] : expected) line = countLines ? line : 1;
     if (found != expected || finder.failure().empty() == utf16) std::abort();
 #ifdef KAVLO_VECTOR_FINDER

@@ -89,17 +89,14 @@ TEST(Calculate, HexDigitSetIsExactlyAsciiDigitsAndLettersAToF) {
 
 TEST(Calculate, MatchesOracleForEveryCodeUnitAtEveryPosition) {
     const std::u16string valid = u"0100A8C01F90";
-    std::size_t compared = 0;
     for (std::size_t position = 0; position < valid.size(); ++position) {
         std::u16string hash = valid;
         for (std::uint32_t unit = 0; unit <= 0xFFFF; ++unit) {
             hash[position] = static_cast<char16_t>(unit);
             expectMatchesOracle(hash);
             if (HasFatalFailure()) return;
-            ++compared;
         }
     }
-    EXPECT_EQ(compared, 12u * 65536u);
 }
 
 TEST(Calculate, MatchesOracleOnRandomTexts) {
