@@ -13,6 +13,10 @@ def chromium(*flags):
     """The driver of a headless Chromium started with these flags as well."""
     profile = tempfile.mkdtemp()
     options = webdriver.ChromeOptions()
+
+    # Every request the page makes, and what its console says (a request its policy refused among
+    # them), for the tests to read: driver.get_log("performance") and driver.get_log("browser").
+    options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
     for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  f"--user-data-dir={profile}", *flags]:
