@@ -8,6 +8,8 @@
 #                32-bit exe's records and the 32-bit MSI's life cycle in a 64-bit prefix
 #   web          the web page: the decoder, encoder and finder as WebAssembly, tested in headless
 #                Chromium and, against the native program, in Node.js
+#   faults       a table of faults, each seeded alone into a scratch copy, each of which the test
+#                meant to catch it must fail
 #   release      the release, signed with a throwaway certificate, twice under two time zones, and
 #                the Linux package
 #   analysis     cppcheck and clang-tidy over the project's own code
@@ -63,6 +65,8 @@ PY
 for preset in native sanitize windows windows-x64 web; do
   stage "$preset" build_and_test "$preset"
 done
+echo "== seeded faults"
+stage faults scripts/seeded-faults.sh
 echo "== release"
 stage release tests/release_test.sh
 
