@@ -125,7 +125,7 @@ expect "--version" "" 0 "kavlo-ipfinder $("$here/../scripts/lib/version.sh" TEXT
 got=$(python3 - "$here/options.h" help.txt 2>&1 <<'PY'
 import re, sys
 table, shown = open(sys.argv[1]).read(), open(sys.argv[2]).read()
-options = re.findall(r'\{"(-\w)?", "(--\w*)", "(\w*)", Action::\w+, [^,]+,((?:\s*"(?:[^"\\]|\\.)*")+)\}', table)
+options = re.findall(r'\{"(-\w)?", "(--\w*)", "(\w*)", Action::\w+, [^,]+, "[^"]*",((?:\s*"(?:[^"\\]|\\.)*")+)\s*KAVLO_MANUAL\((?:\s*"(?:[^"\\]|\\.)*")+\)\}', table)
 columns = set()
 for short, long, argument, texts in options:
     lines = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', texts)).encode().decode("unicode_escape").split("\n")
@@ -242,15 +242,5 @@ with subprocess.Popen(sys.argv[1:] + ["-f", "many.txt"], stdout=w, stdin=subproc
 PY
 )
 check "non-blocking standard input and output: $got" test "$got" = "192.168.0.1:8080 1.0.0.127:80 0; 200000 lines 0"
-
-# Every option of the table is in --help, the manual page (where - is written \-) and the README.
-"${run[@]}" --help | tr -d '\r' >help.txt
-documented() {  # documented OPTION
-  grep -qE -- "(^|[ ,])$1([ ,=]|\$)" help.txt && grep -qE -- "(^|[ ,])${1//-/\\\\-}([ ,=]|\$)" "$here/kavlo-ipfinder.1.in" &&
-    grep -qE -- "\`$1[ \`=]" "$here/../README.md"
-}
-for option in $(table_options "$here/options.h"); do
-  check "$option is in --help, the manual page and the README" documented "$option"
-done
 
 finish "kavlo-ipfinder"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The shell completions as a user meets them: bash's, fish's and zsh's run, completing "--ex" to
 # --extract and, after -f, file names; and bash's and fish's options are the table's.
-#   completions_test.sh COMPLETIONS-DIR OPTIONS.h
+#   completions_test.sh PAGES-DIR OPTIONS.h     (the completions in PAGES-DIR/share, as installed)
 set -uo pipefail
-dir=$(cd "$1" && pwd) || { echo "STOPPED: no folder $1"; exit 1; }
+dir=$(cd "$1/share" && pwd) || { echo "STOPPED: no folder $1/share"; exit 1; }
 source "$(dirname "$0")/../tests/checks.sh"
 options=$(table_options "$2" | sort)
 [ "$(wc -l <<<"$options")" -gt 5 ] || stop "no options read from $2"
@@ -16,14 +16,14 @@ files="app.log hashes.txt"
 # bash: the completion function, given the words typed so far.
 bash_completes() {  # bash_completes WORD...: what bash offers for the last
   bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kavlo_ipfinder; printf "%s\n" "${COMPREPLY[@]}"' \
-    - "$dir/kavlo-ipfinder.bash" "$@" | sort | paste -sd' '
+    - "$dir/bash-completion/completions/kavlo-ipfinder" "$@" | sort | paste -sd' '
 }
 check "bash completes --ex: $(bash_completes kavlo-ipfinder --ex)" test "$(bash_completes kavlo-ipfinder --ex)" = --extract
 check "bash completes -f with file names: $(bash_completes kavlo-ipfinder -f '')" test "$(bash_completes kavlo-ipfinder -f '')" = "$files"
 check "bash completes every option of the table" test "$(bash_completes kavlo-ipfinder - | tr ' ' '\n' | sort)" = "$options"
 
 if command -v fish >/dev/null; then
-  fish_completes() { fish -c "source '$dir/kavlo-ipfinder.fish'; complete -C '$1'" | cut -f1 | sort | paste -sd' '; }
+  fish_completes() { fish -c "source '$dir/fish/vendor_completions.d/kavlo-ipfinder.fish'; complete -C '$1'" | cut -f1 | sort | paste -sd' '; }
   check "fish completes --ex: $(fish_completes 'kavlo-ipfinder --ex')" test "$(fish_completes 'kavlo-ipfinder --ex')" = --extract
   check "fish completes -f with file names: $(fish_completes 'kavlo-ipfinder -f ')" test "$(fish_completes 'kavlo-ipfinder -f ')" = "$files"
   check "fish completes every option of the table but --" \
@@ -35,7 +35,7 @@ fi
 # zsh: an interactive zsh on a terminal of its own (zpty), where a key completes the words typed
 # and prints the line; each answer is waited for, not timed.
 zsh_completes() {  # zsh_completes WORDS...: the line after completing each
-  timeout 60 zsh -f -s "$dir" "$@" <<'ZSH'
+  timeout 60 zsh -f -s "$dir/zsh/vendor-completions" "$@" <<'ZSH'
 zmodload zsh/zpty
 zpty shell zsh -f -i
 zpty -w shell "fpath=($1 \$fpath); autoload -Uz compinit; compinit -u -D; PS1='> '"

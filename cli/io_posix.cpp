@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -30,13 +29,6 @@ bool again(int fd, short event) noexcept {
     return true;
 }
 
-std::size_t keep(int code, char (&into)[160]) noexcept {
-    const char* text = std::strerror(code);
-    const std::size_t size = std::min(std::strlen(text), sizeof into);
-    std::memcpy(into, text, size);
-    return size;
-}
-
 // Whether reading the descriptor may wait: anything but a regular file.
 bool waits(int fd) noexcept {
     struct stat status {};
@@ -49,7 +41,7 @@ Input::Input() noexcept : handle_(handleOf(STDIN_FILENO)), mayWait_(waits(STDIN_
 
 Input::Input(const Argument& file) noexcept {
     const int opened = ::open(file.native, O_RDONLY | O_CLOEXEC);
-    if (opened < 0) keepError(static_cast<unsigned long>(errno));
+    if (opened < 0) error_.describe(static_cast<unsigned long>(errno));
     handle_ = handleOf(opened);
     owned_ = opened >= 0;
     mayWait_ = opened < 0 || waits(opened);
@@ -59,7 +51,13 @@ Input::~Input() {
     if (owned_) ::close(descriptor(handle_));
 }
 
-void Input::keepError(unsigned long code) noexcept { errorSize_ = keep(static_cast<int>(code), error_); }
+void SystemMessage::describe(unsigned long code) noexcept {
+    const char* words = std::strerror(static_cast<int>(code));
+    set(words, std::strlen(words), false);
+}
+
+std::size_t mostUtf8Bytes(const char* argument) noexcept { return std::strlen(argument); }
+char* toUtf8(const char* argument, char* out) noexcept { return std::copy_n(argument, std::strlen(argument), out); }
 
 long Input::read(char* buffer, std::size_t size) noexcept {
     if (!error().empty()) return -1;
@@ -67,7 +65,7 @@ long Input::read(char* buffer, std::size_t size) noexcept {
     do {
         count = ::read(descriptor(handle_), buffer, size);
     } while (count < 0 && again(descriptor(handle_), POLLIN));
-    if (count < 0) keepError(static_cast<unsigned long>(errno));
+    if (count < 0) error_.describe(static_cast<unsigned long>(errno));
     return static_cast<long>(count);
 }
 
@@ -79,7 +77,7 @@ bool Output::write(std::string_view bytes) noexcept {
         if (count < 0) {
             if (again(descriptor(handle_), POLLOUT)) continue;
             closed_ = errno == EPIPE;
-            errorSize_ = keep(errno, error_);
+            error_.describe(static_cast<unsigned long>(errno));
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(count));
@@ -93,7 +91,5 @@ int main(int argc, char** argv) {
     // A reader that goes away shows as EPIPE from write, which ends the program quietly, rather than
     // as a signal that kills it.
     std::signal(SIGPIPE, SIG_IGN);
-    std::vector<kavlo::cli::Argument> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back({argv[i], argv[i]});
-    return kavlo::cli::run(arguments);
+    return kavlo::cli::run({argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)});
 }

@@ -8,30 +8,37 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 
 namespace kavlo::cli {
 
-namespace {
-
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
 
-// The system's message for an error code, as UTF-8, without its line end and final full stop.
-std::size_t keep(DWORD code, char (&into)[160]) noexcept {
-    wchar_t text[160];
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        text, 160, nullptr);
-    int size = length ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), into, sizeof into, nullptr, nullptr)
-                      : 0;
-    while (size > 0 && (into[size - 1] == '\r' || into[size - 1] == '\n' || into[size - 1] == ' ' || into[size - 1] == '.')) {
-        --size;
-    }
-    if (size > 0) return static_cast<std::size_t>(size);
-    // No text for it: the number.
-    return static_cast<std::size_t>(std::to_chars(std::copy_n("error ", 6, into), std::end(into), std::uint64_t{code}).ptr - into);
+// The system's words, made UTF-8 in a block of their own size; the number where it has none.
+void SystemMessage::describe(unsigned long code) noexcept {
+    wchar_t* words = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                            FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code, 0,
+                                        reinterpret_cast<wchar_t*>(&words), 0, nullptr);
+    const int size = length ? WideCharToMultiByte(CP_UTF8, 0, words, static_cast<int>(length), nullptr, 0, nullptr, nullptr) : 0;
+    char* utf8 = size > 0 ? static_cast<char*>(std::malloc(static_cast<std::size_t>(size))) : nullptr;
+    int made = utf8 ? WideCharToMultiByte(CP_UTF8, 0, words, static_cast<int>(length), utf8, size, nullptr, nullptr) : 0;
+    LocalFree(words);
+    while (made > 0 && (utf8[made - 1] == '\r' || utf8[made - 1] == '\n' || utf8[made - 1] == ' ' || utf8[made - 1] == '.')) --made;
+    if (made > 0) return set(utf8, static_cast<std::size_t>(made), true);
+    std::free(utf8);
+    number(code);
 }
 
-}  // namespace
+std::size_t mostUtf8Bytes(const wchar_t* argument) noexcept {
+    std::size_t units = 0;
+    while (argument[units] != 0) ++units;
+    return 3 * units;
+}
+char* toUtf8(const wchar_t* argument, char* out) noexcept {
+    return utf8FromUtf16(reinterpret_cast<const char16_t*>(argument), out);
+}
 
 Input::Input() noexcept
     : handle_(GetStdHandle(STD_INPUT_HANDLE)), mayWait_(GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_DISK) {}
@@ -40,7 +47,7 @@ Input::Input(const Argument& file) noexcept {
     HANDLE opened = CreateFileW(file.native, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
-        keepError(GetLastError());
+        error_.describe(GetLastError());
         return;
     }
     handle_ = opened;
@@ -52,7 +59,6 @@ Input::~Input() {
     if (owned_) CloseHandle(handle_);
 }
 
-void Input::keepError(unsigned long code) noexcept { errorSize_ = keep(code, error_); }
 
 long Input::read(char* buffer, std::size_t size) noexcept {
     if (!error().empty()) return -1;
@@ -66,7 +72,7 @@ long Input::read(char* buffer, std::size_t size) noexcept {
             Sleep(1);
             continue;
         }
-        keepError(code);
+        error_.describe(code);
         return -1;
     }
     return static_cast<long>(count);
@@ -102,7 +108,7 @@ bool Output::write(std::string_view bytes) noexcept {
             const DWORD code = GetLastError();
             // The reader of a pipe has gone: Windows says "being closed", Wine "not connected".
             closed_ = code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || code == ERROR_PIPE_NOT_CONNECTED;
-            errorSize_ = keep(code, error_);
+            error_.describe(code);
             return false;
         }
         bytes.remove_prefix(taken);
@@ -113,22 +119,5 @@ bool Output::write(std::string_view bytes) noexcept {
 }  // namespace kavlo::cli
 
 int wmain(int argc, wchar_t** argv) {
-    // Each argument's UTF-8 in one block: at most three bytes a UTF-16 unit (utf8FromUtf16).
-    std::size_t units = 0;
-    for (int i = 1; i < argc; ++i) {
-        for (const wchar_t* unit = argv[i]; *unit; ++unit) ++units;
-    }
-    const std::size_t count = argc > 1 ? static_cast<std::size_t>(argc - 1) : 0;
-    auto* arguments = static_cast<kavlo::cli::Argument*>(
-        HeapAlloc(GetProcessHeap(), 0, count * sizeof(kavlo::cli::Argument) + 3 * units + 1));
-    if (!arguments) return 2;
-    char* text = reinterpret_cast<char*>(arguments + count);
-    for (std::size_t i = 0; i < count; ++i) {
-        char* end = kavlo::cli::utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i + 1]), text);
-        arguments[i] = {{text, static_cast<std::size_t>(end - text)}, argv[i + 1]};
-        text = end;
-    }
-    const int status = kavlo::cli::run({arguments, count});
-    HeapFree(GetProcessHeap(), 0, arguments);
-    return status;
+    return kavlo::cli::run({argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)});
 }

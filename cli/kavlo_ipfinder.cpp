@@ -3,6 +3,7 @@
 // --extract, finds and decodes every hash in any text.
 #include "encode.h"
 #include "extract.h"
+#include "formats.h"
 #include "lines.h"
 #include "options.h"
 #include "system_io.h"
@@ -11,9 +12,11 @@
 #include "writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
+#include <initializer_list>
+#include <utility>
 
 namespace kavlo::cli {
 namespace {
@@ -22,10 +25,7 @@ constexpr std::string_view kName = KAVLO_CLI_INTERNAL_NAME;
 constexpr std::string_view kPadding = "                   ";  // as far as the help's column
 constexpr std::size_t kHelpColumn = kPadding.size();
 
-constexpr std::string_view kUsage =
-    "Usage: " KAVLO_CLI_INTERNAL_NAME " [--tsv | --json] [HASH...] [-] [-f FILE]...\n"
-    "       " KAVLO_CLI_INTERNAL_NAME " --encode [--tsv | --json] [ADDRESS:PORT...] [-] [-f FILE]...\n"
-    "       " KAVLO_CLI_INTERNAL_NAME " --extract [--tsv | --json] [TEXT...] [-] [-f FILE]...\n"
+constexpr std::string_view kAbout =
     "\n"
     "Decodes twelve-digit user hash numbers into the IPv4 address and port they encode, one\n"
     "a.b.c.d:port line each, in order: 0100A8C01F90 gives 192.168.0.1:8080. Hashes come from the\n"
@@ -39,28 +39,43 @@ constexpr std::string_view kExitStatus =
     "file that could not be read. With --extract: 0 when a hash was found, 1 when none was.\n";
 constexpr std::string_view kTryHelp = "Try '" KAVLO_CLI_INTERNAL_NAME " --help'.";
 
+// --help's usage, made of the option table as the program is compiled: a line a mode, with its
+// formats to choose from and its inputs, as "Usage: kavlo-ipfinder --extract [--tsv | --json]
+// [TEXT...] [-] [-f FILE]...". `put` takes it a piece at a time.
+template <typename Put>
+constexpr void usage(Put&& put) {
+    using Pieces = std::initializer_list<std::string_view>;
+    std::string_view start = "Usage: ";
+    forEachMode([&](const Option* mode, std::string_view inputs) {
+        for (std::string_view piece : Pieces{start, kName, mode ? " " : "", mode ? mode->longName : "", " ["}) put(piece);
+        std::string_view bar;
+        for (const Option& option : kOptions) {
+            if (option.action == Action::SetFormat) put(std::exchange(bar, " | ")), put(option.longName);
+        }
+        for (std::string_view piece : Pieces{"] [", inputs, "...] [-]"}) put(piece);
+        for (const Option& option : kOptions) {
+            if (option.action != Action::File) continue;
+            for (std::string_view piece : Pieces{" [", option.shortName, " ", option.argument, "]..."}) put(piece);
+        }
+        put("\n");
+        start = "       ";
+    });
+}
+constexpr auto kUsage = [] {
+    constexpr std::size_t kSize = [] {
+        std::size_t size = 0;
+        usage([&size](std::string_view piece) { size += piece.size(); });
+        return size;
+    }();
+    std::array<char, kSize> text{};
+    std::size_t at = 0;
+    usage([&](std::string_view piece) {
+        for (const char c : piece) text[at++] = c;
+    });
+    return text;
+}();
+
 enum Status { kAllGood = 0, kSomeBad = 1, kTrouble = 2 };
-
-// An input, in the order given: an argument's text, standard input, or a file.
-struct Source {
-    enum class Kind { Text, StandardInput, File } kind;
-    std::size_t index;  // the argument's: its text's, or the file name's
-    Argument argument;  // the text, or the file name
-};
-struct FreeDeleter {
-    void operator()(void* block) const noexcept { std::free(block); }
-};
-
-// Where an input came from, for messages and JSON: "argument 2", "line 7", "list.txt: line 7".
-struct Origin {
-    Source::Kind source;
-    std::uint64_t number;
-    std::string_view file;  // the file's name, for a file (which may be empty)
-    [[nodiscard]] std::string_view kind() const noexcept { return source == Source::Kind::Text ? "argument" : "line"; }
-    [[nodiscard]] bool fromFile() const noexcept { return source == Source::Kind::File; }
-};
-// A file's name as messages show it: escaped, and an empty one as ''.
-Escaped fileName(std::string_view file) noexcept { return {file.empty() ? "''" : file}; }
 
 class Program {
 public:
@@ -69,38 +84,35 @@ public:
     int run(std::span<const Argument> arguments) noexcept;
 
 private:
-    bool parse() noexcept;
-    // What an option, named as `typed`, does, with the value given it ("--file=x") or the next argument.
-    bool take(const Option& option, std::string_view typed, const Argument* value, std::size_t& i) noexcept;
+    // Goes through the arguments: first for the settings, which it takes, and then (`reading`) for
+    // the inputs, which it reads in the order given. False when nothing is to be read: after --help
+    // or --version, or a usage error.
+    bool walk(bool reading) noexcept;
+    // What an option, named as `typed`, does, with its value (given as "--file=x" or the next argument).
+    bool take(const Option& option, std::string_view typed, const Argument* value) noexcept;
     void printHelp() noexcept;
-    void read(const Source& source) noexcept;
+    void read(From from, std::size_t index, const Argument& argument) noexcept;
     void readLines(ByteSource& input, const Origin& origin) noexcept;
-    // Every hash in the text, each with the origin (its line's number, where `byLine`).
-    void extract(ByteSource& input, Origin origin, bool byLine) noexcept;
+    // Every hash in the text, each with its origin (its line's number, where the format says where).
+    void extract(ByteSource& input, Origin origin) noexcept;
     void failed(const Origin& origin, std::string_view what, std::string_view why) noexcept;
-    // One input: a hash, or an address and port with --encode. False once nothing more is to be done.
-    bool handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept;
-    void putResult(std::string_view head, std::uint64_t size, ProblemWords& problem) noexcept;
-    void putAddress(const Address& address) noexcept {
-        out_.putInPlace(kLongestAddressText, [&](char* first, char* last) { return writeAddress(address, first, last); });
-    }
-    // Twelve hex digits in plain output, the common case, at once. False once nothing more is to be done.
-    bool putHash(std::string_view digits) noexcept;
-    // A bad input's line on standard error.
-    bool report(std::string_view head, std::uint64_t size, const Origin& origin, const ProblemWords& problem) noexcept;
+    // One input: a hash (known to be twelve hex digits where `hexDigits`), or an address and port
+    // with --encode. False once nothing more is to be done.
+    bool handle(std::string_view head, std::uint64_t size, const Origin& origin, bool hexDigits = false) noexcept;
     bool usageError(std::string_view before, std::string_view quoted, std::string_view after = {},
                     std::string_view other = {}) noexcept;
     // A line on standard error, after what came before it on standard output; none once standard
     // output's reader has gone.
+    void startMessage() noexcept {
+        if (!out_.flush() && out_.output().closed()) err_.discard();
+        err_.put(kName, ": ");
+    }
     template <typename... Pieces>
     void complain(const Pieces&... pieces) noexcept {
-        if (!out_.flush() && out_.output().closed()) err_.discard();
-        err_.put(kName, ": ", pieces..., kNewline);
+        startMessage();
+        err_.put(pieces..., kNewline);
         err_.flush();
     }
-    // An input is shown by its first bytes, and then "..." where it had more (`size` in all).
-    static std::string_view shown(std::string_view head) noexcept { return firstBytes(head, kShownBytes); }
-    static std::string_view more(std::uint64_t size) noexcept { return size > kShownBytes ? "..." : ""; }
 
     // Nothing more is done once standard output cannot be written, or standard error's reader has
     // gone (a closed pipe, as in "| head"), which wants no more and hears nothing.
@@ -116,12 +128,9 @@ private:
     Writer out_;
     Writer err_;
     std::span<const Argument> arguments_;
-    std::unique_ptr<Source[], FreeDeleter> sources_;  // the inputs, in the order given
-    std::size_t count_ = 0;
     Mode mode_ = Mode::Decode;
-    Format format_ = Format::Plain;
+    const FormatStyle* style_ = &styleOf(Format::Plain);
     const Option* setBy_[2] = {nullptr, nullptr};  // the options that set the mode and the format
-    bool options_ = true;                          // "--" has not been seen
     bool found_ = false;                           // --extract found a hash
     int status_ = kAllGood;
 };
@@ -129,8 +138,8 @@ private:
 // "unknown option "--hex"", or with a second part: ""--json" cannot go with "--tsv"".
 bool Program::usageError(std::string_view before, std::string_view quoted, std::string_view after,
                          std::string_view other) noexcept {
-    complain(before, Escaped{shown(quoted), Escaped::Quoted}, more(quoted.size()), after,
-             Escaped{other, other.empty() ? Escaped::Terminal : Escaped::Quoted});
+    complain(before, Escaped{firstBytes(quoted, kShownBytes), Escaped::Quoted}, quoted.size() > kShownBytes ? "..." : "",
+             after, Escaped{other, other.empty() ? Escaped::Terminal : Escaped::Quoted});
     err_.put(kTryHelp, kNewline);
     err_.flush();
     status_ = kTrouble;
@@ -143,7 +152,8 @@ void Program::printHelp() noexcept {
             out_.put(firstBytes(block, at), kNewline);
         }
     };
-    lines(kUsage);
+    lines({kUsage.data(), kUsage.size()});
+    lines(kAbout);
     for (const Option& option : kOptions) {
         const std::string_view comma = option.shortName.empty() ? "" : ", ";
         const std::string_view space = option.argument.empty() ? "" : " ";
@@ -160,14 +170,14 @@ void Program::printHelp() noexcept {
     lines(kExitStatus);
 }
 
-// Reads the arguments, once, into the settings and the inputs in the order given. False when
-// nothing is to be read: after --help or --version, or a usage error.
-bool Program::parse() noexcept {
-    for (std::size_t i = 0; i < arguments_.size(); ++i) {
+bool Program::walk(bool reading) noexcept {
+    bool options = true;  // "--" has not been seen
+    bool inputs = false;
+    for (std::size_t i = 0; i < arguments_.size() && !(reading && stopped()); ++i) {
         const std::string_view argument = arguments_[i].text;
-        if (!options_ || argument.size() < 2 || argument[0] != '-') {
-            const bool standardInput = argument == "-" && options_;
-            sources_[count_++] = {standardInput ? Source::Kind::StandardInput : Source::Kind::Text, i, arguments_[i]};
+        if (!options || argument.size() < 2 || argument[0] != '-') {
+            inputs = true;
+            if (reading) read(argument == "-" && options ? From::StandardInput : From::Argument, i, arguments_[i]);
             continue;
         }
         // "--name" or "--name=VALUE"; or one or more short options: "-x", "-xe", "-fFILE", "-xfFILE".
@@ -188,16 +198,23 @@ bool Program::parse() noexcept {
             if (option == std::end(kOptions)) return usageError("unknown option ", name);
             const bool valued = nameEnd < argument.size() && (isLong || !option->argument.empty());
             if (valued && option->argument.empty()) return usageError("", name, " takes no value");
-            const Argument value = argumentAfter(arguments_[i], isLong ? nameEnd + 1 : nameEnd);
-            if (!take(*option, name, valued ? &value : nullptr, i)) return false;
-            if (isLong || valued) break;
+            Argument value = argumentAfter(arguments_[i], isLong ? nameEnd + 1 : nameEnd);
+            if (!valued && !option->argument.empty()) {
+                if (i + 1 == arguments_.size()) return usageError("a file name must follow ", name);
+                value = arguments_[++i];
+            }
+            if (option->action == Action::EndOfOptions) options = false;
+            if (option->action == Action::File) inputs = true;
+            if (reading && option->action == Action::File) read(From::File, i, value);
+            if (!reading && !take(*option, name, &value)) return false;
+            if (isLong || !option->argument.empty()) break;
         }
     }
-    if (count_ == 0) sources_[count_++] = {Source::Kind::StandardInput, 0, {}};
+    if (reading && !inputs) read(From::StandardInput, 0, {});
     return true;
 }
 
-bool Program::take(const Option& option, std::string_view typed, const Argument* value, std::size_t& i) noexcept {
+bool Program::take(const Option& option, std::string_view typed, const Argument* value) noexcept {
     switch (option.action) {
         case Action::SetMode:
         case Action::SetFormat: {
@@ -205,17 +222,13 @@ bool Program::take(const Option& option, std::string_view typed, const Argument*
             if (earlier && earlier != &option) return usageError("", typed, " cannot go with ", earlier->longName);
             earlier = &option;
             if (option.action == Action::SetMode) mode_ = static_cast<Mode>(option.value);
-            if (option.action == Action::SetFormat) format_ = static_cast<Format>(option.value);
+            if (option.action == Action::SetFormat) style_ = &styleOf(static_cast<Format>(option.value));
             return true;
         }
-        case Action::File:
-            if (!value && i + 1 == arguments_.size()) return usageError("a file name must follow ", typed);
-            if (!value) value = &arguments_[++i];
-            sources_[count_++] = {Source::Kind::File, i, *value};
-            return true;
         case Action::Help: printHelp(); return false;
         case Action::Version: out_.put(kName, " " KAVLO_VERSION_TEXT, kNewline); return false;
-        case Action::EndOfOptions: options_ = false; return true;
+        case Action::File:
+        case Action::EndOfOptions: return value != nullptr;  // taken as the arguments are walked
     }
     return true;
 }
@@ -226,19 +239,18 @@ void Program::failed(const Origin& origin, std::string_view what, std::string_vi
     status_ = kTrouble;
 }
 
-void Program::read(const Source& source) noexcept {
-    if (source.kind == Source::Kind::Text) {
-        const Origin origin{source.kind, source.index + 1, {}};
-        TextSource text(source.argument.text);
-        if (mode_ == Mode::Extract) return extract(text, origin, false);
-        handle(source.argument.text, source.argument.text.size(), origin);
+void Program::read(From from, std::size_t index, const Argument& argument) noexcept {
+    if (from == From::Argument) {
+        const Origin origin{from, index + 1, {}};
+        TextSource text(argument.text);
+        if (mode_ == Mode::Extract) return extract(text, origin);
+        handle(argument.text, argument.text.size(), origin);
         return;
     }
-    const bool file = source.kind == Source::Kind::File;
-    Input input = file ? Input(source.argument) : Input();
-    const Origin origin{source.kind, 0, file ? source.argument.text : std::string_view{}};
+    Input input = from == From::File ? Input(argument) : Input();
+    const Origin origin{from, 0, argument.text};
     if (!input.error().empty()) return failed(origin, {}, input.error());
-    if (mode_ == Mode::Extract) return extract(input, origin, true);
+    if (mode_ == Mode::Extract) return extract(input, origin);
     readLines(input, origin);
 }
 
@@ -246,98 +258,55 @@ void Program::readLines(ByteSource& input, const Origin& origin) noexcept {
     LineReader reader(input, &Program::flushBeforeRead, this);
     Line line{};
     while (reader.next(line)) {
-        const bool common = line.hexDigits && mode_ == Mode::Decode && format_ == Format::Plain;
-        if (!(common ? putHash(line.head) : handle(line.head, line.size, {origin.source, line.number, origin.file}))) return;
+        if (!handle(line.head, line.size, {origin.from, line.number, origin.file}, line.hexDigits)) return;
     }
     if (!reader.failure().empty()) failed(origin, "cannot be read: ", reader.failure());
 }
 
-void Program::extract(ByteSource& input, Origin origin, bool byLine) noexcept {
-    HashFinder finder(input, &Program::flushBeforeRead, this, format_ == Format::Json);  // only JSON says the line
+void Program::extract(ByteSource& input, Origin origin) noexcept {
+    const bool byLine = origin.from != From::Argument;
+    HashFinder finder(input, &Program::flushBeforeRead, this, byLine && style_->saysWhere);
     FoundHash hash{};
     while (finder.next(hash)) {
         found_ = true;
         if (byLine) origin.number = hash.line;
-        if (!(format_ == Format::Plain ? putHash(hash.text) : handle(hash.text, hash.text.size(), origin))) return;
+        if (!handle(hash.text, hash.text.size(), origin, true)) return;
     }
     if (!finder.failure().empty()) failed(origin, "cannot be read: ", finder.failure());
 }
 
-bool Program::handle(std::string_view head, std::uint64_t size, const Origin& origin) noexcept {
+bool Program::handle(std::string_view head, std::uint64_t size, const Origin& origin, bool hexDigits) noexcept {
     // A reader stopped before its next read may still hand out what it holds: a line cut short.
     if (stopped()) return false;
-    if (format_ == Format::Tsv) out_.put(Escaped{shown(head)}, more(size), '\t');
-    if (format_ == Format::Json) {
-        // What TSV shows, and where that is cut, how long the input was.
-        out_.put("{\"input\": \"", Escaped{shown(head), Escaped::Json}, more(size), "\", ");
-        if (size > kShownBytes) out_.put("\"input_bytes\": ", size, ", ");
-    }
-    ProblemWords problem{};
-    putResult(head, size, problem);
-    if (!problem.what.empty()) {
-        status_ = std::max<int>(status_, kSomeBad);
-        if (format_ == Format::Plain) return report(head, size, origin, problem);
-        if (format_ == Format::Tsv) out_.put(problem.part, problem.what);  // in the result's place
-        if (format_ == Format::Json) out_.put("\"error\": \"", problem.part, problem.what, '"');
-    }
-    if (format_ == Format::Json) {
-        if (origin.fromFile()) out_.put(", \"file\": \"", Escaped{origin.file, Escaped::Json}, '"');
-        out_.put(", \"", origin.kind(), "\": ", origin.number, '}');
-    }
-    out_.put(kNewline);
-    return !stopped();
-}
-
-bool Program::putHash(std::string_view digits) noexcept {
-    if (stopped()) return false;
-    const Address address = decodeHexDigits(digits.data());
-    out_.putInPlace(kLongestAddressText + kNewline.size(), [&address](char* first, char* last) {
-        char* end = writeAddress(address, first, last);
-        return end == first ? end : std::copy(kNewline.begin(), kNewline.end(), end);
-    });
-    return true;
-}
-
-// The hash or the address and port, or in `problem` what is wrong.
-void Program::putResult(std::string_view head, std::uint64_t size, ProblemWords& problem) noexcept {
-    const bool json = format_ == Format::Json;
-    if (mode_ == Mode::Encode) {
+    Answer answer{head, size, origin, {}, mode_ == Mode::Encode, {}};
+    if (hexDigits && mode_ != Mode::Encode) {
+        answer.address = decodeHexDigits(head.data());  // the common case, at once
+    } else if (mode_ == Mode::Encode) {
         const AddressReading reading = size > kShownBytes ? AddressReading{} : readAddress(head);
-        problem = size > kShownBytes ? ProblemWords{"", "too long for an address and port"} : reading.problem;
-        if (!problem.what.empty()) return;
-        if (json) out_.put("\"hash\": \"");
-        out_.putInPlace(kHashLength, [&](char* first, char* last) { return writeHash(reading.address, first, last); });
-        if (json) out_.put('"');
-        return;
+        answer.problem = size > kShownBytes ? ProblemWords{"", "too long for an address and port"} : reading.problem;
+        answer.address = reading.address;
+    } else {
+        switch (decodeText(head, size, answer.address)) {
+            case HashVerdict::WrongLength: answer.problem = {"", kWrongLengthMessage}; break;
+            case HashVerdict::NotHex: answer.problem = {"", kNotHexMessage}; break;
+            case HashVerdict::Address: break;
+        }
     }
-    Address address{};
-    switch (decodeText(head, size, address)) {
-        case HashVerdict::WrongLength: problem = {"", kWrongLengthMessage}; return;
-        case HashVerdict::NotHex: problem = {"", kNotHexMessage}; return;
-        case HashVerdict::Address: break;
+    const bool wrong = !answer.problem.what.empty();
+    if (wrong) status_ = std::max<int>(status_, kSomeBad);
+    if (!wrong || !style_->problemsApart) {
+        style_->write(out_, answer);
+        return !stopped();
     }
-    if (!json) return putAddress(address);
-    const auto& octets = address.octets;
-    out_.put("\"address\": \"", octets[0], '.', octets[1], '.', octets[2], '.', octets[3], "\", \"port\": ", address.port);
-}
-
-bool Program::report(std::string_view head, std::uint64_t size, const Origin& origin, const ProblemWords& problem) noexcept {
-    complain(origin.fromFile() ? fileName(origin.file) : Escaped{}, origin.fromFile() ? ": " : "", origin.kind(), ' ',
-             origin.number, ": ", Escaped{shown(head), Escaped::Quoted}, more(size), ": ", problem.part, problem.what);
+    startMessage();
+    style_->write(err_, answer);
+    err_.flush();
     return !stopped();
 }
 
 int Program::run(std::span<const Argument> arguments) noexcept {
-    // At most one input an argument, or standard input alone.
-    sources_.reset(static_cast<Source*>(std::malloc((arguments.size() + 1) * sizeof(Source))));
     arguments_ = arguments;
-    if (!sources_) {
-        complain("out of memory");
-        return kTrouble;
-    }
-    if (parse()) {
-        for (std::size_t i = 0; i < count_ && !stopped(); ++i) read(sources_[i]);
-    }
+    if (walk(false)) walk(true);
     if (!out_.flush() && !out_.output().closed()) {
         complain("cannot write the output: ", out_.output().error());
         status_ = kTrouble;
@@ -351,9 +320,22 @@ int Program::run(std::span<const Argument> arguments) noexcept {
 
 }  // namespace
 
-int run(std::span<const Argument> arguments) noexcept {
+int run(std::span<const NativeUnit* const> native) noexcept {
+    // The arguments as UTF-8, in one block: their list, and then their texts.
+    std::size_t bytes = native.size() * sizeof(Argument);
+    for (const NativeUnit* argument : native) bytes += mostUtf8Bytes(argument);
+    auto* arguments = static_cast<Argument*>(std::malloc(std::max<std::size_t>(bytes, 1)));
+    if (!arguments) return kTrouble;
+    char* text = reinterpret_cast<char*>(arguments + native.size());
+    for (std::size_t i = 0; i < native.size(); ++i) {
+        char* end = toUtf8(native[i], text);
+        arguments[i] = {{text, static_cast<std::size_t>(end - text)}, native[i]};
+        text = end;
+    }
     Program program;
-    return program.run(arguments);
+    const int status = program.run({arguments, native.size()});
+    std::free(arguments);
+    return status;
 }
 
 }  // namespace kavlo::cli

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <set>
 #include <span>
@@ -65,18 +66,21 @@ struct System {
 } world;
 
 enum Code : unsigned long { kNoSuchFile, kInputOutput, kBrokenPipe, kNoSpace };
-std::size_t keep(unsigned long code, char (&into)[160]) noexcept {
-    constexpr std::string_view kMessages[] = {"No such file or directory", "Input/output error", "Broken pipe",
-                                              "No space left on device"};
-    std::copy(kMessages[code].begin(), kMessages[code].end(), into);
-    return kMessages[code].size();
-}
 
 bool readerHasGone() noexcept {
     return (world.out.failed && world.out.readerGoes) || (world.err.failed && world.err.readerGoes);
 }
 
 }  // namespace
+
+void SystemMessage::describe(unsigned long code) noexcept {
+    constexpr std::string_view kMessages[] = {"No such file or directory", "Input/output error", "Broken pipe",
+                                              "No space left on device"};
+    set(kMessages[code].data(), kMessages[code].size(), false);
+}
+
+std::size_t mostUtf8Bytes(const char* argument) noexcept { return std::strlen(argument); }
+char* toUtf8(const char* argument, char* out) noexcept { return std::copy_n(argument, std::strlen(argument), out); }
 
 Input::Input() noexcept : handle_(&world.standardInput) {}
 
@@ -91,21 +95,20 @@ Input::Input(const Argument& file) noexcept {
             return;
         }
     }
-    keepError(kNoSuchFile);
+    error_.describe(kNoSuchFile);
 }
 
 Input::~Input() {
     if (owned_) --world.filesOpen;
 }
 
-void Input::keepError(unsigned long code) noexcept { errorSize_ = keep(code, error_); }
 
 long Input::read(char* buffer, std::size_t size) noexcept {
     if (!error().empty()) return -1;
     world.readsAfterReaderWent += readerHasGone();
     auto& file = *static_cast<File*>(handle_);
     if (file.read >= file.failAfter) {
-        keepError(kInputOutput);
+        error_.describe(kInputOutput);
         return -1;
     }
     const std::size_t count = std::min({size, world.piece, file.text.size() - file.read, file.failAfter - file.read});
@@ -131,7 +134,7 @@ bool Output::write(std::string_view bytes) noexcept {
     if (count == bytes.size()) return true;
     stream.failed = true;
     closed_ = stream.readerGoes;
-    errorSize_ = keep(closed_ ? kBrokenPipe : kNoSpace, error_);
+    error_.describe(closed_ ? kBrokenPipe : kNoSpace);
     return false;
 }
 
@@ -178,6 +181,14 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
+// The texts as the system gives arguments: each up to its first 0.
+std::vector<const char*> arguments(const std::vector<std::string>& texts) {
+    std::vector<const char*> native;
+    native.reserve(texts.size());
+    for (const std::string& text : texts) native.push_back(text.c_str());
+    return native;
+}
+
 // The program's outputs and status on `texts`, in the system as it was at the start, its outputs never failing.
 struct Run {
     std::string out, err;
@@ -186,10 +197,7 @@ struct Run {
 Run runIn(const kavlo::cli::System& start, const std::vector<std::string>& texts) {
     world = start;
     world.out.limit = world.err.limit = kavlo::cli::kNever;
-    std::vector<kavlo::cli::Argument> arguments;
-    arguments.reserve(texts.size());
-    for (const std::string& text : texts) arguments.push_back({text, text.c_str()});
-    const int status = kavlo::cli::run(arguments);
+    const int status = kavlo::cli::run(arguments(texts));
     check(showable(world.err.written), "nothing on standard error that a terminal acts on");
     return {world.out.written, world.err.written, status};
 }
@@ -269,6 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int count = in.ConsumeIntegralInRange(0, 6); count > 0; --count) {
         texts.push_back(in.ConsumeBool() ? kWords[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kWords) - 1)]
                                          : repeated(in));
+        texts.back().resize(std::strlen(texts.back().c_str()));  // an argument ends at its first 0
     }
     world = {};
     world.files = {{"a", repeated(in)}, {"b", repeated(in), sizeFrom(in)}};
@@ -289,10 +298,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     world.standardInput.text = in.ConsumeRemainingBytesAsString();
     const kavlo::cli::System start = world;
 
-    std::vector<kavlo::cli::Argument> arguments;
-    arguments.reserve(texts.size());
-    for (const std::string& text : texts) arguments.push_back({text, text.c_str()});
-    const int status = kavlo::cli::run(arguments);
+    const int status = kavlo::cli::run(arguments(texts));
     check(status >= 0 && status <= 2, "a documented exit status");
     check(world.readsAfterReaderWent == 0 && world.writesAfterReaderWent == 0, "nothing done once a reader has gone");
     check(world.filesOpen == 0, "every file opened is closed");
@@ -319,7 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::pair<std::string, std::string>> found;
     const auto find = [&expected](const std::string& text, const std::string& origin, bool byLine) {
         if (byLine && (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))) return;  // UTF-16: refused
-        for (const auto& [hash, line] : kavlo::cli::referenceHashes(text)) {
+        for (const auto& [hash, line] : kavlo::referenceHashes(text)) {
             expected.emplace_back(hash, byLine ? origin + "line " + std::to_string(line) : origin);
         }
     };

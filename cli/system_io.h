@@ -2,8 +2,14 @@
 // files, and writing standard output and error. io_posix.cpp and io_windows.cpp each give it.
 #pragma once
 
+#include "byte_source.h"
+
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
+#include <cstdlib>
+#include <iterator>
+#include <limits>
 #include <span>
 #include <string_view>
 
@@ -18,51 +24,48 @@ inline constexpr std::string_view kNewline = "\n";
 using NativeUnit = char;
 #endif
 
+// An argument in the system's own form, which ends at a unit 0: how many bytes its UTF-8 takes at
+// the most, and that UTF-8 written from `out` on (its end returned). Windows gives arguments as
+// UTF-16, in which an unpaired surrogate becomes U+FFFD, so that every UTF-16 code unit stays one
+// unit when the text is counted again (utf8FromUtf16).
+std::size_t mostUtf8Bytes(const NativeUnit* argument) noexcept;
+char* toUtf8(const NativeUnit* argument, char* out) noexcept;
+
 // One command-line argument: its text as UTF-8, and the system's own form, to open a file by.
-// Windows gives arguments as UTF-16; an unpaired surrogate becomes U+FFFD, so that every UTF-16
-// code unit stays one unit when the text is counted again (utf8FromUtf16).
 struct Argument {
     std::string_view text;
     const NativeUnit* native;
 };
 
-// Where text is read from: an Input, or, in tests, bytes handed out in pieces.
-class ByteSource {
+// The system's words for an error code ("No such file or directory"), whole, in UTF-8, without a
+// line end or a full stop at the end.
+class SystemMessage {
 public:
-    // Up to `size` bytes: how many, 0 at the end, or -1 on a failure that error() then describes.
-    virtual long read(char* buffer, std::size_t size) noexcept = 0;
-    // Why opening or reading failed ("No such file or directory"); empty if nothing failed.
-    [[nodiscard]] virtual std::string_view error() const noexcept = 0;
-    // Whether a read may wait for a person or another program (a console, a pipe), rather than
-    // take what a file or memory holds.
-    [[nodiscard]] virtual bool mayWait() const noexcept { return true; }
-    // Whether the bytes are a text file's, which may start with a byte-order mark, rather than
-    // text already (an argument), in which such bytes mean nothing.
-    [[nodiscard]] virtual bool mayHaveMark() const noexcept { return true; }
+    SystemMessage() noexcept = default;
+    SystemMessage(const SystemMessage&) = delete;
+    SystemMessage& operator=(const SystemMessage&) = delete;
+    ~SystemMessage() { set(nullptr, 0, false); }
 
-protected:
-    ByteSource() = default;
-    ByteSource(const ByteSource&) = default;
-    ByteSource& operator=(const ByteSource&) = default;
-    ~ByteSource() = default;
-};
-
-// A text in memory, read as an input is: an argument that --extract reads as text.
-class TextSource final : public ByteSource {
-public:
-    explicit TextSource(std::string_view text) noexcept : text_(text) {}
-    long read(char* buffer, std::size_t size) noexcept override {
-        const std::size_t count = std::min(text_.size(), size);
-        std::copy_n(text_.data(), count, buffer);
-        text_.remove_prefix(count);
-        return static_cast<long>(count);
-    }
-    [[nodiscard]] std::string_view error() const noexcept override { return {}; }
-    [[nodiscard]] bool mayWait() const noexcept override { return false; }
-    [[nodiscard]] bool mayHaveMark() const noexcept override { return false; }
+    void describe(unsigned long code) noexcept;  // the words for `code`, from now on
+    [[nodiscard]] std::string_view text() const noexcept { return {text_, size_}; }
 
 private:
-    std::string_view text_;
+    void set(const char* text, std::size_t size, bool owned) noexcept {
+        if (owned_) std::free(const_cast<char*>(text_));  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        text_ = text;
+        size_ = size;
+        owned_ = owned;
+    }
+    // "error 123", where the system has no words.
+    void number(unsigned long code) noexcept {
+        constexpr std::string_view kError = "error ";
+        char* end = std::to_chars(std::copy(kError.begin(), kError.end(), number_), std::end(number_), code).ptr;
+        set(number_, static_cast<std::size_t>(end - number_), false);
+    }
+    const char* text_ = nullptr;
+    std::size_t size_ = 0;
+    bool owned_ = false;  // the words were made for this message, and go with it
+    char number_[6 + std::numeric_limits<unsigned long>::digits10 + 1] = {};
 };
 
 // Standard input, or a file named on the command line.
@@ -75,16 +78,14 @@ public:
     ~Input();
 
     long read(char* buffer, std::size_t size) noexcept override;
-    [[nodiscard]] std::string_view error() const noexcept override { return {error_, errorSize_}; }
+    [[nodiscard]] std::string_view error() const noexcept override { return error_.text(); }
     [[nodiscard]] bool mayWait() const noexcept override { return mayWait_; }
 
 private:
-    void keepError(unsigned long code) noexcept;
     void* handle_ = nullptr;  // the system's: a file descriptor or a HANDLE
     bool owned_ = false;
     bool mayWait_ = true;
-    char error_[160] = {};
-    std::size_t errorSize_ = 0;
+    SystemMessage error_;
 };
 
 // Standard output or standard error, written as is: UTF-8 bytes. A console is given the text as
@@ -97,13 +98,12 @@ public:
     bool write(std::string_view bytes) noexcept;
     [[nodiscard]] bool closed() const noexcept { return closed_; }
     // Why the last write failed.
-    [[nodiscard]] std::string_view error() const noexcept { return {error_, errorSize_}; }
+    [[nodiscard]] std::string_view error() const noexcept { return error_.text(); }
 
 private:
     void* handle_ = nullptr;
     bool closed_ = false;
-    char error_[160] = {};
-    std::size_t errorSize_ = 0;
+    SystemMessage error_;
 };
 
 // The argument without its first `count` bytes, which are ASCII, as in an option's name:
@@ -113,7 +113,8 @@ inline Argument argumentAfter(const Argument& argument, std::size_t count) noexc
     return {{argument.text.data() + count, argument.text.size() - count}, argument.native + count};
 }
 
-// The program itself (kavlo_ipfinder.cpp), which the system's entry point calls.
-int run(std::span<const Argument> arguments) noexcept;
+// The program itself (kavlo_ipfinder.cpp), which the system's entry point calls with the arguments
+// after the program's name.
+int run(std::span<const NativeUnit* const> arguments) noexcept;
 
 }  // namespace kavlo::cli

@@ -49,10 +49,16 @@ void Writer::makeRoom(std::size_t room) noexcept {
 }
 
 void Writer::putNumber(std::uint64_t value) noexcept {
-    putInPlace(std::numeric_limits<std::uint64_t>::digits10 + 1, [value](char* first, char* last) {
+    putInPlace<std::numeric_limits<std::uint64_t>::digits10 + 1>([value](char* first, char* last) {
         const std::to_chars_result written = std::to_chars(first, last, value);
         return written.ec == std::errc{} ? written.ptr : first;
     });
+}
+
+void Writer::putPiece(std::string_view bytes) noexcept {
+    if (bytes.size() > sizeof block_ - used_) return putThrough(bytes);
+    std::copy(bytes.begin(), bytes.end(), block_ + used_);
+    used_ += bytes.size();
 }
 
 // A piece longer than the room left: the whole lines are written first, and a line longer than the

@@ -34,11 +34,12 @@ public:
     // Puts each piece in turn: a text, a character, a number (in decimal), or an Escaped text.
     template <typename... Pieces>
     void put(const Pieces&... pieces) noexcept { (putPiece(pieces), ...); }
-    // Lets `write` fill the block in place: it gets the free space, `room` bytes or more, as
+    // Lets `write` fill the block in place: it gets the free space, `Room` bytes or more, as
     // [first, last), writes nothing past `last`, and returns where it stopped.
-    template <typename Write>
-    void putInPlace(std::size_t room, Write&& write) noexcept {
-        if (sizeof block_ - used_ < room) makeRoom(room);
+    template <std::size_t Room, typename Write>
+    void putInPlace(Write&& write) noexcept {
+        static_assert(Room <= kBlockSize, "the block holds the room asked for");
+        if (sizeof block_ - used_ < Room) makeRoom(Room);
         used_ = static_cast<std::size_t>(write(block_ + used_, block_ + sizeof block_) - block_);
     }
     // Writes what has been put; false if the output cannot be written, now or before.
@@ -49,11 +50,7 @@ public:
     [[nodiscard]] const Output& output() const noexcept { return output_; }
 
 private:
-    void putPiece(std::string_view bytes) noexcept {
-        if (bytes.size() > sizeof block_ - used_) return putThrough(bytes);
-        std::copy(bytes.begin(), bytes.end(), block_ + used_);
-        used_ += bytes.size();
-    }
+    void putPiece(std::string_view bytes) noexcept;  // once, not at each place a text is put
     void putPiece(char c) noexcept { putPiece(std::string_view(&c, 1)); }
     template <typename Number>
         requires std::is_integral_v<Number>

@@ -1,5 +1,6 @@
-# WebAssembly (wasm32) for the web page, with Debian's clang 14 and wasm-ld: freestanding, with the
-# headers of libc++ and the WASI C library and neither linked, so that the module imports nothing.
+# WebAssembly (wasm32) for the web page, with Debian's clang 14 and wasm-ld, with the headers of
+# libc++ and the WASI C library; of the libraries only wasi-libc is linked (web/web.cmake), for the
+# few functions the code calls, so that the module imports nothing.
 set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR wasm32)
 

@@ -71,8 +71,11 @@ enum class HashVerdict { Address, WrongLength, NotHex };
 template <typename Unit>
 [[nodiscard]] HashVerdict decodeHash(std::basic_string_view<Unit> hash, Address& address) noexcept;
 
-// "255.255.255.255:65535": the longest address text.
-inline constexpr std::size_t kLongestAddressText = 21;
+// "255.255.255.255:65535": the longest address text, four octets of three digits, three dots, a
+// colon and a port of five digits.
+inline constexpr std::size_t kLongestOctetText = 3;
+inline constexpr std::size_t kLongestPortText = 5;
+inline constexpr std::size_t kLongestAddressText = 4 * kLongestOctetText + 3 + 1 + kLongestPortText;
 
 // Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end.
 // Needs room for the longest such text; with less, writes nothing and returns `first`.

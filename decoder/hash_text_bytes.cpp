@@ -39,6 +39,9 @@ constexpr std::array<std::array<char, 2>, 100> kDigitPairs = [] {
 
 char* writeAddress(const Address& address, char* first, const char* last) noexcept {
     static_assert(std::endian::native == std::endian::little, "a word's lowest byte is stored first");
+    // Its stores reach no further than the longest text: each octet's four bytes end at or before
+    // the next dot's place (and the colon's), and the port's five bytes are its longest text.
+    static_assert(sizeof(std::uint32_t) == kLongestOctetText + 1 && 5 == kLongestPortText);
     if (last - first < static_cast<std::ptrdiff_t>(kLongestAddressText)) return first;
     char* at = first;
     for (std::size_t i = 0; i < address.octets.size(); ++i) {

@@ -26,8 +26,8 @@ else
 fi
 # PowerShell's completion for the zips, made from the option table by the native build.
 cmake --preset native >/dev/null
-cmake --build --preset native --target shell_completions >/dev/null
-completion=build/native/completions/kavlo-ipfinder-completion.ps1
+cmake --build --preset native --target pages >/dev/null
+completion=$(echo build/native/pages/*.ps1)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$dist"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up everything and runs every test, build by build (README, "What the test command runs"):
+# Sets up everything and runs every test, build by build (docs/testing.md says what each runs):
 #   native       the decoder's and the command line's tests (host compiler)
 #   sanitize     the same under AddressSanitizer and UndefinedBehaviorSanitizer, and bounded fuzzing
 #   windows      the 32-bit build: its tests under Wine where the host drives it; everywhere, what

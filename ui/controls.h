@@ -1,6 +1,8 @@
 // The main window's controls, declared as data.
 #pragma once
 
+#include "calculate.h"
+
 #include <windows.h>
 
 #include <array>
@@ -35,7 +37,7 @@ struct ControlSpec {
 // readers name an edit box after the label that precedes it.
 inline constexpr std::array<ControlSpec, 5> kControls{{
     {Control::Label1, ControlKind::Label, L"User hash number", {240, 120, 1695, 255}, 0, 0},
-    {Control::txtHash, ControlKind::TextBox, L"", {2280, 120, 1935, 285}, 0, 12},
+    {Control::txtHash, ControlKind::TextBox, L"", {2280, 120, 1935, 285}, 0, static_cast<int>(kHashLength)},
     {Control::cmdCalculate, ControlKind::Button, L"&Calculate", {1560, 1080, 1455, 315}, BS_DEFPUSHBUTTON, 0},
     {Control::Label2, ControlKind::Label, L"IP and port", {240, 600, 1695, 255}, 0, 0},
     {Control::txtIPPort, ControlKind::TextBox, L"", {2280, 600, 1935, 285}, ES_READONLY, 0},

@@ -16,15 +16,18 @@ namespace {
 
 char output[1 << 16];  // the answers, for the page to read
 kavlo::IPParts ipPart{};  // the window's slots, which outlive a press
-kavlo::cli::TextSource* text = nullptr;
-alignas(kavlo::cli::HashFinder) unsigned char finderStorage[sizeof(kavlo::cli::HashFinder)];
-alignas(kavlo::cli::TextSource) unsigned char textStorage[sizeof(kavlo::cli::TextSource)];
-kavlo::cli::HashFinder* finder = nullptr;
+kavlo::TextSource* text = nullptr;
+alignas(kavlo::HashFinder) unsigned char finderStorage[sizeof(kavlo::HashFinder)];
+alignas(kavlo::TextSource) unsigned char textStorage[sizeof(kavlo::TextSource)];
+kavlo::HashFinder* finder = nullptr;
 std::size_t found = 0;
 
 }  // namespace
 
 extern "C" {
+
+// A call to a pure virtual function, which nothing makes: a trap, where C++'s runtime would abort.
+[[noreturn]] void __cxa_pure_virtual() { __builtin_trap(); }  // NOLINT(bugprone-reserved-identifier)
 
 // How many characters the hash field takes, as the window's does.
 __attribute__((export_name("hashLength"))) std::size_t hashLength() { return kavlo::kHashLength; }
@@ -52,8 +55,8 @@ __attribute__((export_name("encode"))) std::size_t encode(std::size_t bytes) {
 
 // Starts finding the hashes in `bytes` of UTF-8 at input().
 __attribute__((export_name("findStart"))) void findStart(std::size_t bytes) {
-    text = new (textStorage) kavlo::cli::TextSource({reinterpret_cast<const char*>(&__heap_base), bytes});
-    finder = new (finderStorage) kavlo::cli::HashFinder(*text, [](void*) { return true; }, nullptr, false);
+    text = new (textStorage) kavlo::TextSource({reinterpret_cast<const char*>(&__heap_base), bytes});
+    finder = new (finderStorage) kavlo::HashFinder(*text, [](void*) { return true; }, nullptr, false);
     found = 0;
 }
 
@@ -64,7 +67,7 @@ __attribute__((export_name("findCount"))) std::size_t findCount() { return found
 // the end.
 __attribute__((export_name("findNext"))) std::size_t findNext() {
     std::size_t used = 0;
-    kavlo::cli::FoundHash hash{};
+    kavlo::FoundHash hash{};
     while (sizeof output - used >= 64 && finder->next(hash)) {
         used = std::copy(hash.text.begin(), hash.text.end(), output + used) - output;
         output[used++] = '\t';

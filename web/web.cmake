@@ -4,16 +4,16 @@
 # from file://, and the module against the native program in Node.js.
 set(KAVLO_NATIVE_CLI "" CACHE FILEPATH "The native kavlo-ipfinder, the web tests' yardstick")
 
-add_executable(kavlo_web web/exports.cpp web/freestanding.cpp decoder/calculate.cpp decoder/hash_text_utf16.cpp
-               decoder/hash_text_bytes.cpp cli/encode.cpp cli/extract.cpp cli/lines.cpp)
-target_include_directories(kavlo_web PRIVATE decoder cli)
-target_link_libraries(kavlo_web PRIVATE kavlo_build)
+add_executable(kavlo_web web/exports.cpp ${core_sources})
+target_include_directories(kavlo_web PRIVATE decoder)
+# The C library's few functions that the code calls (memchr, memcmp, ...) from Debian's wasi-libc;
+# none of them reaches the system, so the module still imports nothing.
+target_link_libraries(kavlo_web PRIVATE kavlo_build /usr/lib/wasm32-wasi/libc.a)
 # Small, with no exceptions; each memory copy one bulk-memory instruction and the finder's
 # classification sixteen bytes at a time with SIMD128 (every browser has both since 2021);
 # functions nothing calls are dropped at the link.
 target_compile_options(kavlo_web PRIVATE -O2 -fno-exceptions -fno-rtti -mbulk-memory -msimd128 -fvisibility=hidden
                                          -ffunction-sections -fdata-sections)
-set_source_files_properties(web/freestanding.cpp PROPERTIES COMPILE_OPTIONS -fno-builtin)
 target_link_options(kavlo_web PRIVATE -Wl,--no-entry,--strip-all,--gc-sections,-O2)
 set_target_properties(kavlo_web PROPERTIES SUFFIX .wasm)
 

@@ -4,11 +4,11 @@
 execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/source-date.sh OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
 set(ENV{SOURCE_DATE_EPOCH} ${epoch})
 string(TIMESTAMP KAVLO_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-configure_file(cli/kavlo-ipfinder.1.in kavlo-ipfinder.1 @ONLY)
 configure_file(packaging/debian/changelog.in changelog @ONLY)
-foreach(page kavlo-ipfinder.1 changelog)
-    add_custom_command(OUTPUT ${page}.gz COMMAND gzip -9n -c ${page} > ${page}.gz DEPENDS ${CMAKE_BINARY_DIR}/${page})
-endforeach()
+add_custom_command(OUTPUT changelog.gz COMMAND gzip -9n -c changelog > changelog.gz DEPENDS ${CMAKE_BINARY_DIR}/changelog)
+# The manual page, made of its template and the option table.
+add_custom_command(OUTPUT kavlo-ipfinder.1.gz COMMAND gzip -9n -c ${pages}/kavlo-ipfinder.1 > kavlo-ipfinder.1.gz
+                   DEPENDS ${pages}/made)
 add_custom_target(package_pages ALL DEPENDS kavlo-ipfinder.1.gz changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/kavlo-ipfinder.1.gz DESTINATION share/man/man1)
 set(doc share/doc/kavlo-ipfinder)

@@ -17,7 +17,7 @@
 #include <wasm_simd128.h>
 #endif
 
-namespace kavlo::cli {
+namespace kavlo {
 
 // What 64 bytes are, a bit a byte, the first byte's the lowest bit.
 struct Masks {
@@ -123,4 +123,4 @@ inline bool startsWithHash(const char* bytes) noexcept {
 #endif
 }
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

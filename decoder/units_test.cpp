@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace kavlo::cli {
+namespace kavlo {
 namespace {
 
 std::u16string wideText(const std::string& bytes) {
@@ -111,4 +111,4 @@ TEST(Utf16Units, AreWindowsOwnForShortTextsOfBoundaryBytes) {
 }
 
 }  // namespace
-}  // namespace kavlo::cli
+}  // namespace kavlo

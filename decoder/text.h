@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace kavlo::cli {
+namespace kavlo {
 
 // An input is shown, in messages and in the output, by at most its first bytes: this many.
 inline constexpr std::size_t kShownBytes = 64;
@@ -47,4 +47,4 @@ constexpr std::string_view bytesAfter(std::string_view text, std::size_t count) 
     return {text.data() + count, text.size() - count};
 }
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

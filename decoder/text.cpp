@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kavlo::cli {
+namespace kavlo {
 
 Decoded decodeStep(std::string_view text) noexcept {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -64,4 +64,4 @@ HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& addre
     return utf16Units(head) == kHashLength ? HashVerdict::NotHex : HashVerdict::WrongLength;
 }
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

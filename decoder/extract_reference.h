@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace kavlo::cli {
+namespace kavlo {
 
 // Each hash in `text` and its line, from 1: twelve hex digits with no word byte on either side,
 // not after the first four groups of a GUID.
@@ -29,4 +29,4 @@ inline std::vector<std::pair<std::string, std::uint64_t>> referenceHashes(const 
     return found;
 }
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

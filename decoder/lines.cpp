@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace kavlo::cli {
+namespace kavlo {
 // The line without a CR at its end, and then without the spaces and tabs around it.
 std::string_view LineReader::trimmed(std::string_view raw) noexcept {
     if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
@@ -126,4 +126,4 @@ bool LineReader::longLine(Line& line) noexcept {
     return true;
 }
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

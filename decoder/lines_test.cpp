@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace kavlo::cli {
+namespace kavlo {
 namespace {
 
 struct Seen {
@@ -105,4 +105,4 @@ TEST(Arguments, AreJudgedAsTheWindowJudgesTheirUtf16) {
 }
 
 }  // namespace
-}  // namespace kavlo::cli
+}  // namespace kavlo

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace kavlo::cli {
+namespace kavlo {
 
 struct FoundHash {
     std::string_view text;  // the twelve digits
@@ -60,4 +60,4 @@ private:
     bool ended_ = false;
 };
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

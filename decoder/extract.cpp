@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-namespace kavlo::cli {
+namespace kavlo {
 namespace {
 
 // What lies `count` (1 to 63) bytes back of each byte: `mask` shifted up, its lowest bits from the
@@ -102,4 +102,4 @@ void HashFinder::fill() noexcept {
     if (told == Mark::Utf16) end_ = next_;
 }
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

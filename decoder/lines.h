@@ -2,14 +2,14 @@
 #pragma once
 
 #include "classify.h"
-#include "system_io.h"
+#include "byte_source.h"
 #include "text.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-namespace kavlo::cli {
+namespace kavlo {
 
 struct Line {
     // The line without the spaces and tabs around it (and a CR before its LF): its first kHeadSize
@@ -99,4 +99,4 @@ private:
     char head_[kHeadSize]{};
 };
 
-}  // namespace kavlo::cli
+}  // namespace kavlo

@@ -21,21 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t piece = 1 + data[0] % 64;
     const bool countLines = data[0] & 64;
-    kavlo::cli::PiecewiseSource source(text, [piece] { return piece; }, data[0] & 128);
-    kavlo::cli::HashFinder finder(source, [](void*) { return true; }, nullptr, countLines);
+    kavlo::PiecewiseSource source(text, [piece] { return piece; }, data[0] & 128);
+    kavlo::HashFinder finder(source, [](void*) { return true; }, nullptr, countLines);
     Found found;
-    kavlo::cli::FoundHash hash{};
+    kavlo::FoundHash hash{};
     while (finder.next(hash)) found.emplace_back(std::string(hash.text), countLines ? hash.line : 1);
-    const bool utf16 = kavlo::cli::markOf(text, false) == kavlo::cli::Mark::Utf16;
-    Found expected = utf16 ? Found{} : kavlo::cli::referenceHashes(text);
+    const bool utf16 = kavlo::markOf(text, false) == kavlo::Mark::Utf16;
+    Found expected = utf16 ? Found{} : kavlo::referenceHashes(text);
     for (auto& [digits, line] : expected) line = countLines ? line : 1;
     if (found != expected || finder.failure().empty() == utf16) std::abort();
 #ifdef KAVLO_VECTOR_FINDER
-    const auto same = [](const kavlo::cli::Masks& a, const kavlo::cli::Masks& b) {
+    const auto same = [](const kavlo::Masks& a, const kavlo::Masks& b) {
         return a.hex == b.hex && a.word == b.word && a.dash == b.dash && a.lineEnds == b.lineEnds;
     };
     for (std::size_t at = 0; at + 64 <= text.size(); ++at) {
-        if (!same(kavlo::cli::classifyVector(text.data() + at, countLines), kavlo::cli::classifyBytes(text.data() + at, countLines))) {
+        if (!same(kavlo::classifyVector(text.data() + at, countLines), kavlo::classifyBytes(text.data() + at, countLines))) {
             std::abort();
         }
     }

@@ -2,14 +2,14 @@
 // hand out theirs.
 #pragma once
 
-#include "system_io.h"
+#include "byte_source.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string_view>
 
-namespace kavlo::cli {
+namespace kavlo {
 
 // Hands out `text` at most `piece()` bytes a read, as a pipe (which may wait) or a file does.
 class PiecewiseSource final : public ByteSource {
@@ -26,4 +26,4 @@ private:
     bool mayWait_;
 };
 
-}  // namespace kavlo::cli
+}  // namespace kavlo
