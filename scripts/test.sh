@@ -16,13 +16,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
-times=()
-stage() {  # stage NAME COMMAND...: runs it and notes how long it took
-  local name=$1 began
+times=() failed=()
+# Every stage runs, whatever an earlier one did; the summary names those that failed.
+stage() {  # stage NAME COMMAND...: runs it and notes how long it took, and whether it failed
+  local name=$1 began status=0
   shift
   began=$(date +%s)
-  "$@"
+  "$@" || status=$?
   times+=("$name $(($(date +%s) - began)) s")
+  if [ "$status" != 0 ]; then
+    failed+=("$name")
+    echo "== $name FAILED (exit $status); the other stages go on"
+  fi
 }
 
 stage setup scripts/setup.sh
@@ -43,16 +48,18 @@ fi
 
 build_and_test() {
   echo "== $1 build"
-  cmake --preset "$1" "${werror[@]}" >/dev/null
-  cmake --build --preset "$1"
-  echo "== $1 tests"
-  ctest --preset "$1" --output-junit junit.xml  # in the build folder
+  cmake --preset "$1" "${werror[@]}" >/dev/null && cmake --build --preset "$1" &&
+    echo "== $1 tests" && ctest --preset "$1" --output-junit junit.xml  # in the build folder
 }
 # Every test ctest skipped, and every step a test skipped inside, with the reason each gave.
 skipped() {
   /usr/bin/python3 - "$@" <<'PY'
 import sys, xml.etree.ElementTree as tree
+import os
 for preset in sys.argv[1:]:
+    if not os.path.exists(f"build/{preset}/junit.xml"):
+        print(f"   {preset}: its tests did not run")
+        continue
     for case in tree.parse(f"build/{preset}/junit.xml").iter("testcase"):
         output = (case.findtext("system-out") or "").splitlines()
         if case.find("skipped") is not None:
@@ -71,15 +78,17 @@ echo "== release"
 stage release tests/release_test.sh
 
 echo "== static analysis"
-analyse() { scripts/lib/analyse.sh 2>&1 | grep -v ' warnings generated\.$'; }
+analyse() { scripts/lib/analyse.sh 2>&1 | { grep -v ' warnings generated\.$' || true; }; }
 stage analysis analyse
 
 echo "== time per stage: $(IFS=,; echo "${times[*]}" | sed 's/,/, /g')"
 echo "== Windows builds driven under Wine: $driven"
 # What the web tests ran, from their own words.
 /usr/bin/python3 - <<'PY'
-import re, xml.etree.ElementTree as tree
-out = {case.get("name"): case.findtext("system-out") or "" for case in tree.parse("build/web/junit.xml").iter("testcase")}
+import os, re, xml.etree.ElementTree as tree
+junit = "build/web/junit.xml"
+cases = tree.parse(junit).iter("testcase") if os.path.exists(junit) else []
+out = {case.get("name"): case.findtext("system-out") or "" for case in cases}
 browser = re.search(r"Ran (\d+) tests?", out.get("web_page", ""))
 node = re.search(r"(\d+) random texts", out.get("web_verdicts", ""))
 print(f"== web page: {browser[1] if browser else 'no'} tests in headless Chromium; the module's verdicts on "
@@ -87,4 +96,8 @@ print(f"== web page: {browser[1] if browser else 'no'} tests in headless Chromiu
 PY
 skips=$(skipped native sanitize windows windows-x64 web)
 echo "== skipped: ${skips:+$'\n'}${skips:-nothing}"
+if [ "${#failed[@]}" != 0 ]; then
+  echo "== FAILED: ${failed[*]}, in $(($(date +%s) - start)) s"
+  exit 1
+fi
 echo "== all tests passed in $(($(date +%s) - start)) s"

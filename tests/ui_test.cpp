@@ -32,7 +32,7 @@ const std::wstring kLengthMessage = L"Please enter 12 digits";
 const std::wstring kHexMessage = L"Please enter hex digits";
 
 void setTextFromOutside(HWND box, const std::wstring& value) {
-    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, 10000, nullptr);
+    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, kPatienceMs, nullptr);
 }
 
 class Window : public ::testing::Test {
@@ -44,7 +44,8 @@ public:
 
     HWND operator[](Child child) const { return program[child]; }
 
-    // Types into the hash box from scratch and waits until it holds what was typed.
+    // Types into the hash box from scratch and waits until it holds what was typed. Its failures
+    // are fatal: call it in ASSERT_NO_FATAL_FAILURE, which then ends the test.
     void enterHash(std::wstring_view hash) {
         click(centreOf(program[Child::txtHash]));
         ASSERT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtHash]; }));
@@ -142,7 +143,7 @@ TEST_F(Window, LaysOutControlsFromTwipsAtTheScreenDpi) {
     setTextFromOutside(program[Child::txtHash], hash);
     const auto x = [&](int index) {
         DWORD_PTR position = 0;
-        SendMessageTimeoutW(program[Child::txtHash], EM_POSFROMCHAR, index, 0, SMTO_ABORTIFHUNG, 2000, &position);
+        SendMessageTimeoutW(program[Child::txtHash], EM_POSFROMCHAR, index, 0, SMTO_ABORTIFHUNG, kPatienceMs, &position);
         return static_cast<int>(static_cast<short>(LOWORD(position)));
     };
     NONCLIENTMETRICSW metrics{};
@@ -215,7 +216,7 @@ TEST_F(Window, FollowsAChangeOfDpi) {
     EXPECT_EQ(frame.bottom, suggested.bottom);
     expectControlsAt(program, kNewDpi);
     // Still works after the change.
-    enterHash(L"0100A8C01F90");
+    ASSERT_NO_FATAL_FAILURE(enterHash(L"0100A8C01F90"));
     press(VK_RETURN);
     EXPECT_TRUE(program.showsResult(L"192.168.0.1:8080"));
 }
@@ -255,9 +256,9 @@ TEST_F(Window, EveryWayOfPressingCalculateDecodes) {
     int round = 0;
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
-        enterHash(hashes[round % 2]);
+        ASSERT_NO_FATAL_FAILURE(enterHash(hashes[round % 2]));
         clearResult();
-        way.press(*this);
+        ASSERT_NO_FATAL_FAILURE(way.press(*this));
         EXPECT_TRUE(program.showsResult(results[round % 2]));
         ++round;
     }
@@ -277,7 +278,7 @@ TEST_F(Window, RepeatedPressesReplaceTheResultAndRecoverFromMessages) {
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(std::string(step.hash, step.hash + wcslen(step.hash)));
-        enterHash(step.hash);
+        ASSERT_NO_FATAL_FAILURE(enterHash(step.hash));
         clearResult();
         press(VK_RETURN);
         EXPECT_TRUE(program.showsResult(step.expected));
@@ -288,7 +289,7 @@ TEST_F(Window, TabCyclesThroughTheBoxesAndTheButtonBothWays) {
     const auto isDefaultButton = [&] {
         return waitUntil([&] {
             return (GetWindowLongW(program[Child::cmdCalculate], GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-        }, 1000);
+        });
     };
     const Child forward[] = {Child::cmdCalculate, Child::txtIPPort, Child::txtHash, Child::cmdCalculate};
     for (Child next : forward) {
@@ -339,7 +340,7 @@ void setClipboardText(const std::wstring& value) {
 }
 
 TEST_F(Window, ResultCannotBeEditedButCanBeCopied) {
-    enterHash(L"0100A8C01F90");
+    ASSERT_NO_FATAL_FAILURE(enterHash(L"0100A8C01F90"));
     press(VK_RETURN);
     ASSERT_TRUE(program.showsResult(L"192.168.0.1:8080"));
     click(centreOf(program[Child::txtIPPort]));
@@ -387,7 +388,7 @@ TEST_F(Window, ResultCannotBeEditedButCanBeCopied) {
     type(L"c");
     ASSERT_TRUE(waitUntil([&] { return !menuIsOpen(); }));
     // Returns once the program is back in its message loop, past the copy that follows the menu.
-    SendMessageTimeoutW(program.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(program.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kPatienceMs, nullptr);
     EXPECT_TRUE(waitUntil([] { return clipboardText() == L"192.168.0.1:8080"; })) << "clipboard: " << clipboardText();
     EXPECT_EQ(text(program[Child::txtIPPort]), L"192.168.0.1:8080");
 }
@@ -396,7 +397,7 @@ TEST_F(Window, FocusReturnsToItsControlAfterSwitchingAway) {
     press(VK_TAB);
     ASSERT_TRUE(waitUntil([&] { return program.focus() == program[Child::cmdCalculate]; }));
     // An activation while minimized leaves the focus where it is.
-    SendMessageTimeoutW(program.window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, TRUE), 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(program.window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, TRUE), 0, SMTO_ABORTIFHUNG, kPatienceMs, nullptr);
     EXPECT_EQ(program.focus(), program[Child::cmdCalculate]);
     press(VK_TAB);
     ASSERT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtIPPort]; }));
@@ -420,7 +421,7 @@ TEST_F(Window, FocusReturnsToItsControlAfterSwitchingAway) {
     bool back = false;
     for (int attempt = 0; attempt < 3 && !back; ++attempt) {
         click(emptySpot);
-        back = waitUntil([&] { return GetForegroundWindow() == program.window; }, 2000);
+        back = waitUntil([&] { return GetForegroundWindow() == program.window; }, kPatienceMs / 3);
     }
     EXPECT_TRUE(back);
     EXPECT_TRUE(waitUntil([&] { return program.focus() == program[Child::txtIPPort]; }))
@@ -449,7 +450,7 @@ std::wstring accessibleName(HWND window) {
 
 TEST_F(Window, ScreenReadersNameEachBoxAfterItsLabel) {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    enterHash(L"0100A8C01F90");
+    ASSERT_NO_FATAL_FAILURE(enterHash(L"0100A8C01F90"));
     press(VK_RETURN);
     ASSERT_TRUE(program.showsResult(L"192.168.0.1:8080"));
     EXPECT_EQ(accessibleName(program[Child::txtHash]), L"User hash number");
@@ -504,7 +505,7 @@ TEST(Closing, EndsTheProgramAtOnceWithExitCodeZero) {
              for (int y = frame.top; y < frame.top + 80; ++y) {
                  for (int x = frame.right - 1; x > frame.right - 120; --x) {
                      DWORD_PTR hit = 0;
-                     SendMessageTimeoutW(p.window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit);
+                     SendMessageTimeoutW(p.window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, kPatienceMs, &hit);
                      if (hit != HTCLOSE) continue;
                      box = {std::min(box.left, LONG(x)), std::min(box.top, LONG(y)), std::max(box.right, LONG(x)),
                             std::max(box.bottom, LONG(y))};
@@ -583,7 +584,7 @@ TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
     setClipboardText(std::wstring(1 << 20, L'7'));
     setTextFromOutside(program[Child::txtHash], L"");
     press('V', {VK_CONTROL});
-    ASSERT_TRUE(waitUntil([&] { return text(program[Child::txtHash]) == std::wstring(12, L'7'); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return text(program[Child::txtHash]) == std::wstring(12, L'7'); }));
     press(VK_RETURN);
     EXPECT_TRUE(program.showsResult(L"119.119.119.119:30583"));
     setClipboardText(L"");
@@ -592,7 +593,7 @@ TEST_F(Window, SoakManyPressesAndHugeTextsLeaveNothingBehind) {
     const auto pressOnHugeText = [&] {
         clearResult();
         press(VK_RETURN);
-        return program.showsResult(kLengthMessage, 20000);
+        return program.showsResult(kLengthMessage);
     };
     ASSERT_TRUE(pressOnHugeText());
     const Resources afterFirstHuge = resourcesOf(program.process());

@@ -30,6 +30,7 @@ from chromium import chromium  # noqa: E402
 
 PAGE, NATIVE = pathlib.Path(sys.argv[1]).resolve(), sys.argv[2]
 AXE = ROOT / "web/node_modules/axe-core/axe.min.js"
+PATIENCE = 120  # seconds
 
 
 def native(options, lines):
@@ -50,13 +51,18 @@ class Page(unittest.TestCase):
     def tearDownClass(cls):
         cls.browser.__exit__(None, None, None)
 
+    def until(self, script, what):
+        """Waits for the script to give something true: a wait that ends when it does, with a
+        deadline only a fault reaches, however loaded the machine."""
+        deadline = time.monotonic() + PATIENCE
+        while not self.driver.execute_script(script):
+            if time.monotonic() > deadline:
+                self.fail(what)
+            time.sleep(0.02)
+
     def open(self, page=PAGE):
         self.driver.get(page.as_uri())
-        for _ in range(100):
-            if self.driver.execute_script("return document.documentElement.dataset.ready"):
-                return
-            time.sleep(0.02)
-        self.fail("the page's module did not load")
+        self.until("return document.documentElement.dataset.ready", "the page's module did not load")
 
     def field(self, name):
         return self.driver.find_element(By.ID, name)
@@ -130,11 +136,7 @@ class Page(unittest.TestCase):
             self.assertEqual(self.field("hash").get_attribute("value"), answer, address)
 
     def wait_for_found(self):
-        for _ in range(600):
-            if self.driver.execute_script("return document.documentElement.dataset.found"):
-                return
-            time.sleep(0.05)
-        self.fail("Find did not finish")
+        self.until("return document.documentElement.dataset.found", "Find did not finish")
 
     def test_a_paste_of_ten_megabytes_shows_the_first_hashes_and_the_count_and_copies_them_all(self):
         generator = random.Random(20261210)

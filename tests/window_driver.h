@@ -13,10 +13,14 @@
 
 namespace driver {
 
+// How long a wait may take before it is a fault: long enough for Wine on a machine loaded far
+// beyond its cores. Every wait ends as soon as its condition holds, so only a fault waits so long.
+inline constexpr DWORD kPatienceMs = 60000;
+
 // Polls `condition` for up to `limitMs` milliseconds. Pumps this thread's own messages before each
 // look, so that windows of the test stay alive and input already sent to them has been handled:
 // a click on a test window left in the queue would activate it later, behind the test's back.
-inline bool waitUntil(const std::function<bool()>& condition, DWORD limitMs = 5000) {
+inline bool waitUntil(const std::function<bool()>& condition, DWORD limitMs = kPatienceMs) {
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     while (true) {
         MSG message;
@@ -29,11 +33,11 @@ inline bool waitUntil(const std::function<bool()>& condition, DWORD limitMs = 50
 
 inline std::wstring text(HWND window) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return L"<hung>";
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kPatienceMs, &length)) return L"<hung>";
     std::wstring result(length + 1, L'\0');
     DWORD_PTR copied = 0;
     SendMessageTimeoutW(window, WM_GETTEXT, result.size(), reinterpret_cast<LPARAM>(result.data()),
-                        SMTO_ABORTIFHUNG, 2000, &copied);
+                        SMTO_ABORTIFHUNG, kPatienceMs, &copied);
     result.resize(copied);
     return result;
 }
@@ -108,7 +112,7 @@ inline void click(POINT screen, bool right = false) {
     waitUntil([&] {
         POINT at{};
         return GetCursorPos(&at) && at.x == screen.x && at.y == screen.y;
-    }, 2000);
+    });
     // Each button event carries the position too, so that a late pointer update cannot move it.
     send({mouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN))});
     send({mouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP))});
@@ -184,7 +188,7 @@ public:
             problem = std::to_string(children.size()) + " controls";
             return;
         }
-        ready_ = waitUntil([&] { return focus() == children[txtHash]; }, 10000);
+        ready_ = waitUntil([&] { return focus() == children[txtHash]; });
         if (!ready_) problem = "the focus is not in the hash box";
     }
     Program(const Program&) = delete;
@@ -193,10 +197,10 @@ public:
         if (!process_.hProcess) return;
         if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 5000);
+            WaitForSingleObject(process_.hProcess, kPatienceMs);
         }
         // Its window may outlive it for a moment; the next program should not meet it.
-        waitUntil([&] { return !IsWindow(window); }, 5000);
+        waitUntil([&] { return !IsWindow(window); });
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
     }
@@ -219,12 +223,12 @@ public:
     }
 
     // Waits for the result box to show `expected`.
-    bool showsResult(std::wstring_view expected, DWORD limitMs = 5000) const {
+    bool showsResult(std::wstring_view expected, DWORD limitMs = kPatienceMs) const {
         return waitUntil([&] { return text(children[txtIPPort]) == expected; }, limitMs);
     }
 
     // The program's exit code once it has ended within the limit; STILL_ACTIVE otherwise.
-    [[nodiscard]] DWORD exitCode(DWORD limitMs = 10000) const {
+    [[nodiscard]] DWORD exitCode(DWORD limitMs = kPatienceMs) const {
         WaitForSingleObject(process_.hProcess, limitMs);
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(process_.hProcess, &code);

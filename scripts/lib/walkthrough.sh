@@ -10,7 +10,7 @@ rm -f "$done_file" "$screenshot"
 
 (cd "$build" && "$KAVLO_WINE" walkthrough.exe walkthrough.done) >"$log" 2>&1 &
 walker=$!
-for _ in $(seq 200); do
+for _ in $(seq 1200); do  # up to two minutes, however loaded the machine
   grep -q '^window:' "$log" && break
   kill -0 "$walker" 2>/dev/null || break
   sleep 0.1
