@@ -29,13 +29,15 @@ if command -v fish >/dev/null; then
   check "fish completes every option of the table but --" \
     test "$(fish_completes 'kavlo-ipfinder -' | tr ' ' '\n'; fish_completes 'kavlo-ipfinder --' | tr ' ' '\n')" != "" -a \
     "$( (fish_completes 'kavlo-ipfinder -'; fish_completes 'kavlo-ipfinder --') | tr ' ' '\n' | sort -u)" = "$(grep -vx -- -- <<<"$options")"
+  check "fish offers no second mode or format: $(fish_completes 'kavlo-ipfinder -x --json --')" \
+    test "$(fish_completes 'kavlo-ipfinder -x --json --' | tr ' ' '\n' | grep -cE -- '--(extract|encode|tsv|json)$')" = 0
 else
   echo "skipped: fish is not installed, so its completion was not run"
 fi
 # zsh: an interactive zsh on a terminal of its own (zpty), where a key completes the words typed
 # and prints the line; each answer is waited for, not timed.
 zsh_completes() {  # zsh_completes WORDS...: the line after completing each
-  timeout 60 zsh -f -s "$dir/zsh/vendor-completions" "$@" <<'ZSH'
+  timeout 60 zsh -f -s "$dir/../zsh" "$@" <<'ZSH'
 zmodload zsh/zpty
 zpty shell zsh -f -i
 zpty -w shell "fpath=($1 \$fpath); autoload -Uz compinit; compinit -u -D; PS1='> '"
@@ -49,7 +51,7 @@ zpty -d shell
 ZSH
 }
 rm hashes.txt
-check "zsh completes --ex, --ts and, after -f, a file's name" \
-  test "$(zsh_completes 'kavlo-ipfinder --ex' 'kavlo-ipfinder --ts' 'kavlo-ipfinder -f ')" = \
-  "kavlo-ipfinder --extract "$'\n'"kavlo-ipfinder --tsv "$'\n'"kavlo-ipfinder -f app.log "
+check "zsh completes --ex, --ts and, after -f, a file's name, but no second mode or format" \
+  test "$(zsh_completes 'kavlo-ipfinder --ex' 'kavlo-ipfinder --ts' 'kavlo-ipfinder -f ' 'kavlo-ipfinder -x --en' \
+    'kavlo-ipfinder --json --ts')" = "$(printf 'kavlo-ipfinder %s\n' '--extract ' '--tsv ' '-f app.log ' '-x --en' '--json --ts')"
 finish "shell completions"

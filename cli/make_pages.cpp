@@ -2,9 +2,10 @@
 // everywhere: the shell completions for bash, zsh, fish and PowerShell (options complete, and file
 // names after an option that takes a file), the manual page's synopsis and options, and the option
 // list of docs/command-line.md. A build tool, not part of the program.
-//   make_pages DIR MANUAL.in    writes into DIR: share/, the completions where each shell looks for
-//                               them; the PowerShell completion; the manual page, from its
-//                               template; and options.md
+//   make_pages DIR MANUAL.in DATE    writes into DIR: share/, the completions of bash and fish
+//                                    where they look for them; zsh/, zsh's; powershell/, the
+//                                    PowerShell completion; the manual page, from its template,
+//                                    dated DATE (the release's); and options.md
 #define KAVLO_MANUAL(words) , words  // the manual's words, which only the pages carry
 #include "options.h"
 #include "version.h"
@@ -73,19 +74,39 @@ std::string bash() {
     return out.str();
 }
 
+// The options that cannot go with `option` (the modes with a mode, the formats with a format),
+// itself among them, in `separator`-separated words, each after `prefix`; empty for the others.
+std::string rivals(const Option& option, std::string_view separator, std::string_view shortPrefix = "",
+                   std::string_view longPrefix = "") {
+    std::string out;
+    if (option.action != Action::SetMode && option.action != Action::SetFormat) return out;
+    for (const Option& other : kOptions) {
+        if (other.action != option.action) continue;
+        for (const std::string_view name : {other.shortName, other.longName}) {
+            if (name.empty()) continue;
+            if (!out.empty()) out += separator;
+            out += std::string(name.size() == 2 ? shortPrefix : longPrefix) + std::string(name.substr(shortPrefix.empty() ? 0 : name.size() == 2 ? 1 : 2));
+        }
+    }
+    return out;
+}
+
 std::string zsh() {
     std::ostringstream out;
     // "--" alone means something else to _arguments (options read from --help): it is left out.
+    // A mode or a format is not offered once one is given.
     out << "#compdef " << kName << "\n# zsh completion for " << kName << ", made from its option table.\n"
         << "_arguments -s";
     for (const Option& option : kOptions) {
         if (option.action == Action::EndOfOptions) continue;
         const std::string description = escaped(summary(option), "[]'\\", "\\");
         const bool file = option.action == Action::File;
+        const std::string excluded = rivals(option, " ");
         for (const std::string_view name : {option.shortName, option.longName}) {
             if (name.empty()) continue;
             const std::string_view takes = !file ? "" : name.size() == 2 ? "+" : "=";
-            out << " \\\n    '" << (file ? "*" : "") << name << takes << '[' << description << ']' << (file ? ":file:_files" : "") << "'";
+            out << " \\\n    '" << (excluded.empty() ? "" : "(" + excluded + ")") << (file ? "*" : "") << name << takes
+                << '[' << description << ']' << (file ? ":file:_files" : "") << "'";
         }
     }
     out << "\n";
@@ -100,8 +121,10 @@ std::string fish() {
         if (option.action == Action::EndOfOptions) continue;
         out << "complete -c " << kName;
         if (!option.shortName.empty()) out << " -s " << option.shortName.substr(1);
-        out << " -l " << option.longName.substr(2) << (option.action == Action::File ? " -r -F" : "") << " -d '"
-            << escaped(summary(option), "'\\", "\\") << "'\n";
+        out << " -l " << option.longName.substr(2) << (option.action == Action::File ? " -r -F" : "");
+        const std::string seen = rivals(option, " ", "-s ", "-l ");
+        if (!seen.empty()) out << " -n 'not __fish_seen_argument " << seen << "'";
+        out << " -d '" << escaped(summary(option), "'\\", "\\") << "'\n";
     }
     return out.str();
 }
@@ -128,6 +151,13 @@ std::string powershell() {
         << "    }\n"
         << "}\n";
     return out.str();
+}
+
+// A Windows file's text, its lines ending in CRLF.
+std::string crlf(const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
+    return out;
 }
 
 // The manual's words in roff: '-' as \-, '\' as \e, *bold* as \fB...\fR.
@@ -189,11 +219,12 @@ std::string markdownOptions() {
 }
 
 // The manual page: its template, with the version, the synopsis and the options put in.
-std::string manualPage(const std::string& templateFile) {
+std::string manualPage(const std::string& templateFile, const std::string& date) {
     std::ifstream in(templateFile, std::ios::binary);
     std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::pair<std::string_view, std::string> parts[] = {
-        {"@KAVLO_VERSION_TEXT@", KAVLO_VERSION_TEXT}, {"@SYNOPSIS@\n", synopsis()}, {"@OPTIONS@\n", manualOptions()}};
+        {"@DATE@", date}, {"@KAVLO_VERSION_TEXT@", KAVLO_VERSION_TEXT}, {"@SYNOPSIS@\n", synopsis()},
+        {"@OPTIONS@\n", manualOptions()}};
     for (const auto& [mark, text] : parts) {
         const std::size_t at = page.find(mark);
         if (at == std::string::npos) return {};
@@ -205,17 +236,17 @@ std::string manualPage(const std::string& templateFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_pages DIR MANUAL.in\n";
+    if (argc != 4) {
+        std::cerr << "usage: make_pages DIR MANUAL.in DATE\n";
         return 2;
     }
     const std::filesystem::path folder = argv[1];
     const std::pair<std::string, std::string> pages[] = {
         {"share/bash-completion/completions/kavlo-ipfinder", bash()},
-        {"share/zsh/vendor-completions/_kavlo-ipfinder", zsh()},
+        {"zsh/_kavlo-ipfinder", zsh()},  // which CMakeLists.txt puts where the prefix's zsh looks
         {"share/fish/vendor_completions.d/kavlo-ipfinder.fish", fish()},
-        {"kavlo-ipfinder-completion.ps1", powershell()},
-        {"kavlo-ipfinder.1", manualPage(argv[2])},
+        {"powershell/kavlo-ipfinder-completion.ps1", crlf(powershell())},
+        {"kavlo-ipfinder.1", manualPage(argv[2], argv[3])},
         {"options.md", markdownOptions()}};
     for (const auto& [name, text] : pages) {
         std::filesystem::create_directories((folder / name).parent_path());

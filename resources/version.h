@@ -21,6 +21,8 @@
 // The program's web page, which Add/Remove Programs, the signatures and the package managers name.
 // A placeholder until the project has one.
 #define KAVLO_PROJECT_URL "https://kavlo.example.invalid/ip-finder"
+#define KAVLO_PUBLISHER_URL "https://kavlo.example.invalid/"
+#define KAVLO_LICENSE_URL "https://kavlo.example.invalid/ip-finder/license"
 // The installers' UpgradeCodes, one per architecture and the same for every version: a newer package
 // replaces an older one of its architecture, and the 32-bit and 64-bit programs are two products
 // that can be installed side by side. Never change them.

@@ -27,7 +27,7 @@ fi
 # PowerShell's completion for the zips, made from the option table by the native build.
 cmake --preset native >/dev/null
 cmake --build --preset native --target pages >/dev/null
-completion=$(echo build/native/pages/*.ps1)
+completion=$(echo build/native/pages/powershell/*.ps1)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$dist"
@@ -54,7 +54,8 @@ for arch in win32 win64; do
       sed -n '/bytes (/p; /hardening:/,$p'
   done
   sed "s/@VERSION@/$version/g; s/\$/\r/" docs/README-windows.txt >"$files/README.txt"  # Windows line ends
-  sed 's/$/\r/' "$completion" >"$files/${completion##*/}"
+  cp "$completion" "$files/"  # with Windows' line ends already
+  [ -n "$signed" ] && scripts/lib/sign.sh "$files/${completion##*/}"
   texts=(README.txt "${completion##*/}")
   (cd "$files" && sha256sum "${exes[@]}" "${texts[@]}" | sed 's/$/\r/' >SHA256SUMS.txt)
 

@@ -25,7 +25,7 @@ arch=win64
 [ "$preset" = windows ] && arch=win32
 echo "Running the $([ $arch = win32 ] && echo 32 || echo 64)-bit Kavlo IP Finder"
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
+cmake --build --preset "$preset" --target KavloIPFinder walkthrough  # the program, not the packages and tests
 build=build/$preset
 
 if [ -n "${DISPLAY:-}" ] && [ "${CI:-}" != "true" ]; then

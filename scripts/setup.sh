@@ -3,8 +3,8 @@
 # clang, GoogleTest, Google Benchmark, cppcheck, MinGW-w64 for i686 and x86-64, Wine, Xvfb, and the
 # tools the scripts use (Wine's fonts, ImageMagick, wixl and msitools, osslsigncode, openssl,
 # faketime, uuidgen, Python's YAML and PE readers, lintian and dpkg-dev, GNU time, a JSON reader
-# for the whole-program fuzzer, ripgrep, which the benchmark compares with, and fish and zsh, whose
-# completions the tests run); for the web page, clang's WebAssembly linker and headers, Chromium,
+# for the whole-program fuzzer, ripgrep, which the benchmark compares with, fish and zsh, whose
+# completions the tests run, and man, which renders the manual for its test); for the web page, clang's WebAssembly linker and headers, Chromium,
 # its WebDriver and Selenium, Node.js where there is none, and axe-core from npm (web/package-lock.json).
 # Wine's 32-bit part only where the kernel runs 32-bit programs. Where the i386 lists lag behind the
 # amd64 ones, shared packages (Multi-Arch: same) stand at versions they lack: under CI=true or with
@@ -23,7 +23,7 @@ packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick zip unzip wixl msitools
           osslsigncode openssl faketime uuid-runtime python3 python3-yaml python3-pefile time dpkg-dev lintian
-          nlohmann-json3-dev ripgrep fish zsh
+          nlohmann-json3-dev ripgrep fish zsh man-db
           lld-14 libc++-14-dev-wasm32 wasi-libc chromium chromium-driver python3-selenium)
 # Node.js and npm, for the web page's tests, where the machine has none of its own.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)

@@ -2,6 +2,7 @@
 manager requires, and names files in the release whose SHA-256 and product code it has right.
     check_manifests.py DIST
 """
+import datetime
 import hashlib
 import json
 import pathlib
@@ -16,6 +17,9 @@ dist = pathlib.Path(sys.argv[1])
 problems = []
 scripts = pathlib.Path(__file__).resolve().parent.parent / "scripts" / "lib"
 project_url = subprocess.run([scripts / "version.sh", "PROJECT_URL"], capture_output=True, text=True).stdout.strip()
+# The release's day, by its clock.
+release_date = datetime.datetime.fromtimestamp(int(subprocess.run([scripts / "source-date.sh"], capture_output=True,
+                                                                  text=True).stdout), datetime.timezone.utc).date().isoformat()
 
 
 def expect(condition, text):
@@ -97,9 +101,11 @@ for entry in installer.get("Installers", []):
         package = properties(name)
         expect(entry["ProductCode"] == package["ProductCode"], f"{where}: ProductCode is the package's")
         apps = entry["AppsAndFeaturesEntries"][0]
-        expect(apps["ProductCode"] == package["ProductCode"] and apps["DisplayVersion"] == installer["PackageVersion"]
-               and apps["UpgradeCode"] == package["UpgradeCode"] and apps["DisplayName"] == package["ProductName"],
+        expect(apps["ProductCode"] == package["ProductCode"] and apps["UpgradeCode"] == package["UpgradeCode"]
+               and apps["DisplayName"] == package["ProductName"],
                f"{where}: AppsAndFeaturesEntries match the package's tables ({apps['DisplayName']})")
+        # Moderators remove a DisplayVersion that only repeats the package's version.
+        expect(apps.get("DisplayVersion") != installer["PackageVersion"], f"{where}: no DisplayVersion that repeats PackageVersion")
         expect(entry.get("InstallerSwitches", {}).get("InstallLocation") == 'INSTALLDIR="<INSTALLPATH>"',
                f"{where}: winget install --location names the package's folder property")
 expect(kinds == {(arch, kind, scope) for arch in ("x86", "x64") for kind, scope in (("wix", "machine"), ("zip", None))},
@@ -107,8 +113,12 @@ expect(kinds == {(arch, kind, scope) for arch in ("x86", "x64") for kind, scope 
 order = [(entry["Architecture"], entry.get("InstallerType")) for entry in installer.get("Installers", [])]
 expect(all(order.index((arch, "wix")) < order.index((arch, "zip")) for arch in ("x86", "x64") if (arch, "zip") in order
            and (arch, "wix") in order), "for each architecture the MSI comes first, winget's choice where no scope is asked for")
-expect(installer.get("Commands") == ["kavlo-ipfinder"], "winget names the command-line program")
-expect(manifests.get("defaultLocale", {}).get("PackageUrl") == project_url, f"winget's PackageUrl is {project_url}")
+expect(installer.get("Commands") == ["kavlo-ipfinder", "KavloIPFinder"], "winget names both programs' commands")
+expect(str(installer.get("ReleaseDate")) == release_date, f"winget's ReleaseDate is the release's day, {release_date}")
+locale = manifests.get("defaultLocale", {})
+expect(locale.get("PackageUrl") == project_url, f"winget's PackageUrl is {project_url}")
+expect(all(str(locale.get(field, "")).startswith("https://") for field in ("PublisherUrl", "LicenseUrl")),
+       "winget names the publisher's and the licence's pages")
 
 # Scoop: the portable zips by architecture, with their hashes and a shortcut.
 scoop = json.loads((dist / "scoop" / "kavlo-ip-finder.json").read_text(encoding="utf-8"))

@@ -71,16 +71,21 @@ def project_problems(msi, expect):
            f"to {FLOOR_INSTALLER} (what the oldest Windows has)")
 
     # The installer compares versions from these columns, not from the file, when it decides
-    # whether to replace a file.
+    # whether to replace a file: the exes' are their records'. A file without a version record (the
+    # PowerShell completion) has none, and a hash instead, by which the installer compares it.
     release = run(str(scripts / "version.sh")).strip()
+    hashed = {row["File_"] for row in msi.rows("MsiFileHash")}
     for row in msi.rows("File"):
-        exe = row["FileName"].split("|")[-1]
-        own_version, own_language = versions.get(exe, ["?", "?"])
+        file = row["FileName"].split("|")[-1]
+        if file not in exes:
+            expect(not row["Version"] and row["File"] in hashed,
+                   f"{name}: {file}, which has no version record, has no version and a hash row")
+            continue
+        own_version, own_language = versions.get(file, ["?", "?"])
         expect(row["Version"] == own_version == release and row["Language"] == own_language == "1033",
-               f"{name}: {exe} has version '{row['Version']}' and language '{row['Language']}' in the File "
+               f"{name}: {file} has version '{row['Version']}' and language '{row['Language']}' in the File "
                f"table, its record {own_version} and {own_language}, the release {release} and 1033")
-    hashed = [row["File_"] for row in msi.rows("MsiFileHash")]
-    expect(not hashed, f"{name}: no versioned file has a hash row ({hashed})")
+        expect(row["File"] not in hashed, f"{name}: {file}, a versioned file, has no hash row")
 
     conditions = {row["Condition"]: row["Description"] for row in msi.rows("LaunchCondition")}
     floor = FLOOR_CONDITION.get(platform, "")

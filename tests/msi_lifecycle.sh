@@ -48,6 +48,8 @@ fi
 expect_exit "quiet install of $pkg_name" "0 3010" install "$msi" || stop "the package did not install"
 check "the program is in its folder" cmp -s "$installed" "$exe"
 check "  and the command-line program" cmp -s "$pkg_dir/kavlo-ipfinder.exe" "$(dirname "$exe")/kavlo-ipfinder.exe"
+completion=$(basename "$(dirname "$exe")"/*.ps1)
+check "  and its PowerShell completion" cmp -s "$pkg_dir/$completion" "$(dirname "$exe")/$completion"
 check "  which is on the system PATH" on_path "$pkg_dir_for_windows\\"
 check "a Start-menu shortcut '$pkg_name'" shortcut_made
 check "  kept by the value '$pkg_shortcut_value' in the user's registry" shortcut_value_set
@@ -76,7 +78,7 @@ esac
 
 # A tester installs a release build over a test build of the same version.
 mkdir "$work/signed"
-cp "$exe" "$(dirname "$exe")/kavlo-ipfinder.exe" "$work/signed/"
+cp "$exe" "$(dirname "$exe")/kavlo-ipfinder.exe" "$(dirname "$exe")"/*.ps1 "$work/signed/"
 make_test_certificate "$work"
 KAVLO_SIGN_PFX="$work/test.pfx" KAVLO_SIGN_PASSWORD=test "$scripts/lib/sign.sh" "$work/signed/KavloIPFinder.exe"
 "$scripts/lib/make-msi.sh" "$work/signed/KavloIPFinder.exe" "$work/signed.msi" >/dev/null

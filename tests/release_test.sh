@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the release twice, signed with a throwaway self-signed code-signing certificate, under two
-# time zones, and checks: the same bytes both times; every exe and MSI verifies; a changed byte
-# fails verification; each signed exe minus its signature is the unsigned build; both MSIs are
-# what Windows accepts; the manifests parse, hold their fields and have the files' hashes; and the
-# Linux package of the command line passes lintian.
+# time zones, and checks: the same bytes both times; every exe, MSI and PowerShell completion
+# verifies; a changed byte fails verification; each signed exe minus its signature is the unsigned
+# build; both MSIs are what Windows accepts; the manifests parse, hold their fields and have the
+# files' hashes; and the Linux package of the command line, built as a packager builds it, holds
+# its manual and completions and passes lintian.
 #   release_test.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -54,6 +55,11 @@ for arch in win32 win64; do
     check "$arch $name: without its signature it is the unsigned build" cmp "$work/unsigned.exe" "build/$preset/$name"
     changed+=("$exe")
   done
+  # PowerShell's completion, signed, so that a RemoteSigned policy runs it once the zip carries the
+  # mark of the web.
+  completion="$work/$arch-completion.ps1"
+  unzip -p "$first"/*-"$arch".zip '*.ps1' >"$completion"
+  check "$arch PowerShell completion: signature verifies" verifies "$completion"
   for file in "${changed[@]}"; do
     cp "$file" "$work/changed"
     flip_byte "$work/changed" 20000
@@ -68,9 +74,15 @@ cp -r "$first" "$work/scoped"
 sed -i 's/^    NestedInstallerType: portable$/&\n    Scope: user/' "$work/scoped"/winget/manifests/*/*/*/*/*.installer.yaml
 check "the manifest check refuses a Scope on a portable" not /usr/bin/python3 tests/check_manifests.py "$work/scoped"
 
-# The Linux package of the command line, from the native build: lintian finds no error in it.
-(cd build/native && rm -f kavlo-ipfinder_*.deb && cpack -G DEB >/dev/null)
-deb=$(ls build/native/kavlo-ipfinder_*.deb)
+# The Linux package of the command line, as a packager builds it: the package preset, with no
+# tests and so no GoogleTest (pointed nowhere, to show it is not needed). lintian finds no error in it.
+rm -rf build/package
+{ cmake --preset package -DKAVLO_GOOGLETEST_DIR=/nonexistent && cmake --build --preset package &&
+    cpack --preset package; } >"$work/package.log" 2>&1 || { cat "$work/package.log"; echo "FAILED: the packager's build"; exit 1; }
+deb=$(ls build/package/kavlo-ipfinder_*.deb)
+check "$(basename "$deb"): the manual, the completions, and bash-completion recommended" \
+  test "$(dpkg -c "$deb" | grep -cE '/(kavlo-ipfinder\.1\.gz|completions/kavlo-ipfinder|_kavlo-ipfinder|kavlo-ipfinder\.fish)$')" = 4 \
+  -a "$(dpkg-deb -f "$deb" Recommends)" = bash-completion
 lintian --fail-on error --pedantic "$deb" 2>/dev/null >"$work/lintian.txt"
 check "$(basename "$deb"): lintian finds no error ($(wc -l <"$work/lintian.txt") remarks)" test $? = 0
 cat "$work/lintian.txt"

@@ -1,8 +1,7 @@
 # kavlo-ipfinder on Linux: its manual page, and a Debian package of the build (cpack -G DEB in the
 # build folder). Debian's rules want the page and the changelog compressed, the same bytes from the
 # same sources, and a copyright file; lintian judges the package.
-execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/source-date.sh OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
-set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+# SOURCE_DATE_EPOCH is the release's clock, set for the manual's date (CMakeLists.txt).
 string(TIMESTAMP KAVLO_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(packaging/debian/changelog.in changelog @ONLY)
 add_custom_command(OUTPUT changelog.gz COMMAND gzip -9n -c changelog > changelog.gz DEPENDS ${CMAKE_BINARY_DIR}/changelog)
@@ -24,6 +23,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kavlo <packages@kavlo.example.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# bash reads the completion only with bash-completion, which a minimal system lacks.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://kavlo.example.invalid/ip-finder)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "decode user hash numbers into IPv4 addresses and ports")
 set(CPACK_PACKAGE_DESCRIPTION "A user hash number is twelve hexadecimal digits that encode an IPv4

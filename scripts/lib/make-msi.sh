@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Packs KavloIPFinder.exe and the kavlo-ipfinder.exe beside it into a Windows Installer package
+# Packs KavloIPFinder.exe, and the kavlo-ipfinder.exe and its PowerShell completion (the .ps1)
+# beside it, into a Windows Installer package
 # (packaging/KavloIPFinder.wxs, built by wixl), for the exes' architecture. The same inputs give the
 # same bytes: file dates and the packing tools' clock are the commit's, the clock standing still
 # however long packing takes, and the product and package codes are name-based UUIDs of the
@@ -10,6 +11,8 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 exe=$1 out=$2
 command_line="$(dirname "$exe")/kavlo-ipfinder.exe"
+completion=$(find "$(dirname "$exe")" -maxdepth 1 -name '*.ps1' | head -1)
+[ -n "$completion" ] || { echo "make-msi.sh: no PowerShell completion (.ps1) beside $exe" >&2; exit 1; }
 define() { "$source_dir/scripts/lib/version.sh" "$@"; }
 version=${3:-$(define)}
 
@@ -35,7 +38,8 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$exe" "$stage/KavloIPFinder.exe"
 cp "$command_line" "$stage/kavlo-ipfinder.exe"
-touch -d "@$epoch" "$stage"/*.exe
+cp "$completion" "$stage/"
+touch -d "@$epoch" "$stage"/*
 
 # pack PRODUCT-CODE PACKAGE-CODE: builds $stage/package.msi
 pack() {
@@ -45,6 +49,7 @@ pack() {
      -D "UpgradeCode=$upgrade_code" -D "ProductName=$name" -D "ProgramFiles=$program_files" -D "Win64=$win64" -D "Arch=$arch" \
      -D "ShortcutComponent=$(define "SHORTCUT_COMPONENT_${arch^^}")" \
      -D "ProjectUrl=$(define PROJECT_URL)" -D Exe=KavloIPFinder.exe -D CommandLine=kavlo-ipfinder.exe \
+     -D "Completion=${completion##*/}" \
      -o package.msi "$source_dir/packaging/KavloIPFinder.wxs")
   local secure
   secure=$(msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')

@@ -32,7 +32,9 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
 
 {
   header installer
-  printf 'Commands:\n  - kavlo-ipfinder\nUpgradeBehavior: install\nInstallers:\n'
+  # The day of the release's clock, the last commit's.
+  printf 'Commands:\n  - kavlo-ipfinder\n  - KavloIPFinder\nReleaseDate: %s\nUpgradeBehavior: install\nInstallers:\n' \
+    "$(TZ=UTC date -d "@$("$source_dir/scripts/lib/source-date.sh")" +%Y-%m-%d)"
   # Per machine, the MSIs: two products, which 64-bit Windows can hold side by side, each with its
   # own name and codes, listed first, so that winget takes one where no scope is asked for. The
   # zips as portable programs, each exe with a command of its own (winget makes no shortcut, so the
@@ -47,10 +49,10 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
     printf '    InstallerSha256: %s\n    InstallModes:\n      - silent\n      - silentWithProgress\n' "$(sha256 "$msi" | tr a-f A-F)"
     # winget install --location hands the folder to this switch; the package's own is INSTALLDIR.
     printf '    InstallerSwitches:\n      InstallLocation: INSTALLDIR="<INSTALLPATH>"\n    ProductCode: "%s"\n' "$code"
+    # Add/Remove Programs shows the MSI's own version, the package's: no DisplayVersion to say so.
     printf '    AppsAndFeaturesEntries:\n      - DisplayName: %s\n        Publisher: %s\n' \
       "$(property "$msi" ProductName)" "$publisher"
-    printf '        DisplayVersion: %s\n        ProductCode: "%s"\n        UpgradeCode: "%s"\n' "$version" "$code" \
-      "$(property "$msi" UpgradeCode)"
+    printf '        ProductCode: "%s"\n        UpgradeCode: "%s"\n' "$code" "$(property "$msi" UpgradeCode)"
     printf '  - Architecture: %s\n    InstallerType: zip\n    NestedInstallerType: portable\n    NestedInstallerFiles:\n' "$arch"
     printf '      - RelativeFilePath: %s.exe\n        PortableCommandAlias: %s\n' kavlo-ipfinder{,} KavloIPFinder{,}
     printf '    InstallerUrl: %s/%s\n    InstallerSha256: %s\n' "$base" "$zip" "$(sha256 "$zip" | tr a-f A-F)"
@@ -60,10 +62,10 @@ footer() { printf 'ManifestType: %s\nManifestVersion: %s\n' "$1" "$schema"; }
 
 {
   header defaultLocale
-  printf 'PackageLocale: en-US\nPublisher: %s\nPackageName: Kavlo IP Finder\nPackageUrl: %s\n' "$publisher" \
-    "$project_url"
-  printf 'Moniker: kavlo-ip-finder\nLicense: Proprietary\nCopyright: %s\nShortDescription: %s\n' \
-    "$(define COPYRIGHT)" "$description"
+  printf 'PackageLocale: en-US\nPublisher: %s\nPublisherUrl: %s\nPackageName: Kavlo IP Finder\nPackageUrl: %s\n' \
+    "$publisher" "$(define PUBLISHER_URL)" "$project_url"
+  printf 'Moniker: kavlo-ip-finder\nLicense: Proprietary\nLicenseUrl: %s\nCopyright: %s\nShortDescription: %s\n' \
+    "$(define LICENSE_URL)" "$(define COPYRIGHT)" "$description"
   printf 'Tags:\n  - ip-address\n  - network\n  - decoder\n'
   footer defaultLocale
 } >"$winget/$id.locale.en-US.yaml"
