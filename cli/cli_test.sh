@@ -59,15 +59,27 @@ expect "- reads standard input where it stands" $'FFFFFFFFFFFF\n' 0 \
   $'192.168.0.1:8080\n255.255.255.255:65535\n1.0.0.127:80\n' "" 0100A8C01F90 - 7F0000010050
 printf '0100A8C01F90\nxyz\n' >a.txt
 printf '\xEF\xBB\xBF000000000000\r\n' >b.txt  # as Notepad saves UTF-8
-printf '\xFF\xFE0\x001\x00' >utf16.txt
+# Text as Windows PowerShell 5.1 writes it with >: UTF-16, little-endian, with a byte-order mark
+# and CRLF; and big-endian, and one that ends in an odd byte.
+utf16() { printf '\xFF\xFE'; printf "$1" | iconv -f UTF-8 -t UTF-16LE; }
+utf16 '0100A8C01F90\r\n0100A8C01F9\xc3\xa9\r\n' >powershell.txt
+{ printf '\xFE\xFF'; printf '7F0000010050\n' | iconv -f UTF-8 -t UTF-16BE; } >big.txt
+{ utf16 'FFFFFFFFFFFF\n'; printf '\x30'; } >odd.txt
 expect "files, with their names in messages; a byte-order mark is not text" "" 1 $'192.168.0.1:8080\n0.0.0.0:0\n' \
   "$(error 'a.txt: line 2: "xyz": Please enter 12 digits')
 " -f a.txt --file b.txt
 expect "a file named as getopt has it: --file=FILE, -fFILE, after other short options" "" 0 \
   $'0.0.0.0:0\n0.0.0.0:0\n0.0.0.0:0\n' "" --file=b.txt -fb.txt -xf b.txt
-expect "a file that cannot be read is exit 2, after the others" "" 2 $'0.0.0.0:0\n192.168.0.1:8080\n' \
-  "$(error 'utf16.txt: cannot be read: the text is UTF-16: save it as UTF-8 or ASCII')
-" -f b.txt -f utf16.txt 0100A8C01F90
+expect "UTF-16 files, as PowerShell writes them, read as the same text in UTF-8" "" 1 \
+  $'192.168.0.1:8080\n1.0.0.127:80\n' "$(error $'powershell.txt: line 2: "0100A8C01F9\xc3\xa9": Please enter hex digits')
+" -f powershell.txt -f big.txt
+expect "UTF-16 that ends in an odd byte: the rest is read, then exit 2" "" 2 $'255.255.255.255:65535\n0.0.0.0:0\n' \
+  "$(error 'odd.txt: the text ends in half a UTF-16 character (an odd byte), which was left out')
+" -f odd.txt -f b.txt
+"${run[@]}" - - <powershell.txt >got.out 2>got.err
+status=$?
+check "UTF-16 on standard input, named twice, is read once: $(tr -d '\r' <got.out | paste -sd' ')" \
+  test $status = 1 -a "$(tr -d '\r' <got.out)" = 192.168.0.1:8080 -a "$(grep -c 'line 2: ' got.err)" = 1 -a "$(wc -l <got.err)" = 1
 "${run[@]}" -f missing.txt 0100A8C01F90 >got.out 2>got.err </dev/null
 status=$?
 check "a missing file is exit 2, named: $(head -1 got.err)" \

@@ -59,10 +59,27 @@ Input::~Input() {
     if (owned_) CloseHandle(handle_);
 }
 
-
 long Input::read(char* buffer, std::size_t size) noexcept {
     if (!error().empty()) return -1;
     DWORD count = 0;
+    if (GetConsoleMode(handle_, &count)) {
+        // A console gives characters, not bytes: its UTF-16 is made UTF-8, as the arguments are, so
+        // that a character typed or pasted is one unit whatever the code page. Ctrl+Z at a line's
+        // start ends the input, as for a program that reads the console as a file. A lead
+        // surrogate at a read's end waits for its trail.
+        static char16_t lead = 0;  // one console, one wait
+        wchar_t units[1024];
+        const auto most = static_cast<DWORD>(std::min<std::size_t>(size / 3, std::size(units)));  // 3 bytes a unit
+        while (true) {
+            if (!ReadConsoleW(handle_, units, most, &count, nullptr)) {
+                error_.describe(GetLastError());
+                return -1;
+            }
+            if (count == 0 || units[0] == 0x1A) return 0;
+            const char* end = utf8FromUtf16Bytes(reinterpret_cast<const char*>(units), count, false, lead, buffer);
+            if (end != buffer) return end - buffer;
+        }
+    }
     while (!ReadFile(handle_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30)), &count, nullptr)) {
         const DWORD code = GetLastError();
         if (code == ERROR_BROKEN_PIPE) return 0;  // the writer has finished

@@ -92,9 +92,11 @@ private:
     bool take(const Option& option, std::string_view typed, const Argument* value) noexcept;
     void printHelp() noexcept;
     void read(From from, std::size_t index, const Argument& argument) noexcept;
-    void readLines(ByteSource& input, const Origin& origin) noexcept;
+    void readLines(ByteSource& input, const Origin& origin, TextState& state) noexcept;
     // Every hash in the text, each with its origin (its line's number, where the format says where).
-    void extract(ByteSource& input, Origin origin) noexcept;
+    void extract(ByteSource& input, Origin origin, TextState& state) noexcept;
+    template <typename Reader>
+    void ended(const Reader& reader, const Origin& origin) noexcept;
     void failed(const Origin& origin, std::string_view what, std::string_view why) noexcept;
     // One input: a hash (known to be twelve hex digits where `hexDigits`), or an address and port
     // with --encode. False once nothing more is to be done.
@@ -132,6 +134,7 @@ private:
     const FormatStyle* style_ = &styleOf(Format::Plain);
     const Option* setBy_[2] = {nullptr, nullptr};  // the options that set the mode and the format
     bool found_ = false;                           // --extract found a hash
+    TextState standardInput_;                      // how far standard input has been read
     int status_ = kAllGood;
 };
 
@@ -243,36 +246,47 @@ void Program::read(From from, std::size_t index, const Argument& argument) noexc
     if (from == From::Argument) {
         const Origin origin{from, index + 1, {}};
         TextSource text(argument.text);
-        if (mode_ == Mode::Extract) return extract(text, origin);
+        TextState state;
+        if (mode_ == Mode::Extract) return extract(text, origin, state);
         handle(argument.text, argument.text.size(), origin);
         return;
     }
     Input input = from == From::File ? Input(argument) : Input();
     const Origin origin{from, 0, argument.text};
     if (!input.error().empty()) return failed(origin, {}, input.error());
-    if (mode_ == Mode::Extract) return extract(input, origin);
-    readLines(input, origin);
+    // Standard input is one text however often it is named: each reading goes on from the last.
+    TextState file{};
+    TextState& state = from == From::File ? file : standardInput_;
+    if (mode_ == Mode::Extract) return extract(input, origin, state);
+    readLines(input, origin, state);
 }
 
-void Program::readLines(ByteSource& input, const Origin& origin) noexcept {
-    LineReader reader(input, &Program::flushBeforeRead, this);
+// After a reader: why it stopped early, or what is wrong with the text as a whole.
+template <typename Reader>
+void Program::ended(const Reader& reader, const Origin& origin) noexcept {
+    if (!reader.failure().empty()) failed(origin, "cannot be read: ", reader.failure());
+    if (reader.failure().empty() && !reader.flaw().empty()) failed(origin, {}, reader.flaw());
+}
+
+void Program::readLines(ByteSource& input, const Origin& origin, TextState& state) noexcept {
+    LineReader reader(input, &Program::flushBeforeRead, this, state);
     Line line{};
     while (reader.next(line)) {
         if (!handle(line.head, line.size, {origin.from, line.number, origin.file}, line.hexDigits)) return;
     }
-    if (!reader.failure().empty()) failed(origin, "cannot be read: ", reader.failure());
+    ended(reader, origin);
 }
 
-void Program::extract(ByteSource& input, Origin origin) noexcept {
+void Program::extract(ByteSource& input, Origin origin, TextState& state) noexcept {
     const bool byLine = origin.from != From::Argument;
-    HashFinder finder(input, &Program::flushBeforeRead, this, byLine && style_->saysWhere);
+    HashFinder finder(input, &Program::flushBeforeRead, this, byLine && style_->saysWhere, state);
     FoundHash hash{};
     while (finder.next(hash)) {
         found_ = true;
         if (byLine) origin.number = hash.line;
         if (!handle(hash.text, hash.text.size(), origin, true)) return;
     }
-    if (!finder.failure().empty()) failed(origin, "cannot be read: ", finder.failure());
+    ended(finder, origin);
 }
 
 bool Program::handle(std::string_view head, std::uint64_t size, const Origin& origin, bool hexDigits) noexcept {

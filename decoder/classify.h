@@ -7,6 +7,7 @@
 #include "hash_text.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__x86_64__) && !defined(KAVLO_SCALAR_FINDER)
@@ -99,6 +100,31 @@ inline Masks classifyVector(const char* block, bool lineEnds) noexcept {
     return masks;
 }
 #endif
+
+// Sixteen UTF-16 units at a time, given as bytes, little- or big-endian, while all sixteen are
+// ASCII: written as their bytes, and how many units were (a multiple of sixteen). Where there are
+// no vector instructions for it, none: the caller takes each unit.
+inline std::size_t asciiFromUtf16([[maybe_unused]] const char* in, [[maybe_unused]] std::size_t units,
+                                  [[maybe_unused]] bool bigEndian, [[maybe_unused]] char* out) noexcept {
+    std::size_t done = 0;
+#if defined(KAVLO_VECTOR_FINDER) && defined(__x86_64__)
+    // A unit is ASCII when none of these bits is set: its high byte, and its low byte's top bit.
+    const __m128i notAscii = _mm_set1_epi16(static_cast<short>(bigEndian ? 0x80FF : 0xFF80));
+    for (; done + 16 <= units; done += 16) {
+        __m128i first = load(in + 2 * done);
+        __m128i second = load(in + 2 * done + 16);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(either(first, second), notAscii), _mm_setzero_si128())) != 0xFFFF) {
+            break;
+        }
+        if (bigEndian) {  // the character is each unit's second byte
+            first = _mm_srli_epi16(first, 8);
+            second = _mm_srli_epi16(second, 8);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_packus_epi16(first, second));
+    }
+#endif
+    return done;
+}
 
 inline Masks classify(const char* block, bool lineEnds) noexcept {
 #ifdef KAVLO_VECTOR_FINDER

@@ -15,8 +15,13 @@ constexpr std::uint64_t back(std::uint64_t mask, std::uint64_t before, unsigned 
 
 }  // namespace
 
-HashFinder::HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines) noexcept
-    : text_(input, beforeRead, context), countLines_(countLines) {}
+HashFinder::HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines, TextState& state) noexcept
+    : textState_(state), text_(input, beforeRead, context, state), countLines_(countLines), line_(state.lines + 1),
+      hitsLine_(line_) {}
+
+// The lines the text had, for a reading of the same input after this one: those that ended, and
+// the one it ended in.
+HashFinder::~HashFinder() { textState_.lines = line_ - 1 + (lineGoesOn_ ? 1 : 0); }
 
 bool HashFinder::next(FoundHash& hash) noexcept {
     while (true) {
@@ -95,11 +100,9 @@ void HashFinder::fill() noexcept {
     offset_ += keep;
     next_ -= keep;
     end_ -= keep;
-    // A UTF-8 mark is three bytes that are neither digits nor letters: no hash can take them for
-    // its own. UTF-16 text is refused, as the line reader refuses it.
-    Mark told = Mark::Undecided;
-    end_ += text_.readMore(buffer_ + kBlock, end_ - kBlock, sizeof buffer_ - 2 * kBlock, told);
-    if (told == Mark::Utf16) end_ = next_;
+    const std::size_t count = text_.readMore(buffer_ + kBlock, end_ - kBlock, sizeof buffer_ - 2 * kBlock);
+    end_ += count;
+    if (count > 0) lineGoesOn_ = buffer_[end_ - 1] != '\n';
 }
 
 }  // namespace kavlo

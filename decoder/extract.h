@@ -22,12 +22,16 @@ struct FoundHash {
 class HashFinder {
 public:
     // `beforeRead` runs before each read from `input`; lines are counted where `countLines`.
-    HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines) noexcept;
+    HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines, TextState& state) noexcept;
+    HashFinder(const HashFinder&) = delete;
+    HashFinder& operator=(const HashFinder&) = delete;
+    ~HashFinder();
 
     // The next hash, in order of appearance; false at the end of the text, or when reading failed
     // (`failure()` then says why).
     bool next(FoundHash& hash) noexcept;
     [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
+    [[nodiscard]] std::string_view flaw() const noexcept { return text_.flaw(); }  // as the line reader's
 
 private:
     static constexpr std::size_t kBlock = 64;
@@ -42,6 +46,7 @@ private:
     void scan(std::size_t bytes) noexcept;
     void fill() noexcept;
 
+    TextState& textState_;
     TextInput text_;
     bool countLines_;
     // A block of what came before next_ (a hash may start there), what has been read, and a block
@@ -58,6 +63,7 @@ private:
     std::uint64_t hitsLine_ = 1;   // and at hitsAt_, with the line ends in that block
     std::uint64_t hitLineEnds_ = 0;
     bool ended_ = false;
+    bool lineGoesOn_ = false;  // the text read so far ends inside a line
 };
 
 }  // namespace kavlo

@@ -29,4 +29,17 @@ inline std::vector<std::pair<std::string, std::uint64_t>> referenceHashes(const 
     return found;
 }
 
+// The text as the readers see it: UTF-16 after its mark made of ASCII and, for the rest, a byte
+// that is no part of a word or line end (an odd last byte left out); other text as it is.
+inline std::string asRead(const std::string& text) {
+    const bool big = text.starts_with("\xFE\xFF");
+    if (!big && !text.starts_with("\xFF\xFE")) return text;
+    std::string seen;
+    for (std::size_t at = 2; at + 1 < text.size(); at += 2) {
+        const unsigned unit = static_cast<unsigned char>(text[at + !big]) << 8 | static_cast<unsigned char>(text[at + big]);
+        seen += unit < 0x80 ? static_cast<char>(unit) : '\x80';  // however many bytes the reader makes of it
+    }
+    return seen;
+}
+
 }  // namespace kavlo

@@ -12,26 +12,62 @@ std::string_view LineReader::trimmed(std::string_view raw) noexcept {
     return raw;
 }
 
-LineReader::LineReader(ByteSource& input, BeforeRead beforeRead, void* context) noexcept
-    : text_(input, beforeRead, context) {}
+LineReader::LineReader(ByteSource& input, BeforeRead beforeRead, void* context, TextState& state) noexcept
+    : state_(state), text_(input, beforeRead, context, state), number_(state.lines) {}
 
-std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capacity, Mark& told) noexcept {
-    told = Mark::Undecided;
-    const long count = !input_.mayWait() || beforeRead_(context_) ? input_.read(buffer + end, capacity - end) : 0;
+long TextInput::readRaw(char* into, std::size_t size) noexcept {
+    const long count = !input_.mayWait() || beforeRead_(context_) ? input_.read(into, size) : 0;
     if (count <= 0) {
         atEnd_ = true;
         if (count < 0) failure_ = input_.error();
     }
-    const std::size_t read = count > 0 ? static_cast<std::size_t>(count) : 0;
-    if (!started_ && failure_.empty() && input_.mayHaveMark()) {
-        told = markOf({buffer, end + read}, !atEnd_);
-        started_ = told != Mark::Undecided;
-        if (told == Mark::Utf16) {
-            failure_ = kUtf16Failure;
-            atEnd_ = true;
-        }
+    return count > 0 ? count : 0;
+}
+
+// UTF-16 to UTF-8 in the buffer itself: each read goes to the end of the room, a third of it at
+// the most, and is made UTF-8 from its start, which it never passes (three bytes at the most for
+// each unit of two). The bytes held back from the last read go just before it.
+// cppcheck-suppress constParameter ; what is held back is written just before it
+std::size_t TextInput::madeUtf8(char* out, char* read, std::size_t count) noexcept {
+    const bool big = state_.mark == Mark::Utf16Big;
+    char* raw = read - state_.heldSize;
+    std::copy_n(state_.held, state_.heldSize, raw);
+    count += state_.heldSize;
+    state_.heldSize = count % 2;
+    if (state_.heldSize != 0) state_.held[0] = raw[count - 1];
+    char* end = utf8FromUtf16Bytes(raw, count / 2, big, state_.highSurrogate, out);
+    if (atEnd_ && state_.highSurrogate != 0) end = putUtf8(0xFFFD, end);
+    if (atEnd_ && state_.heldSize != 0) flaw_ = kOddByteFlaw;
+    if (atEnd_) state_.highSurrogate = 0, state_.heldSize = 0;
+    return static_cast<std::size_t>(end - out);
+}
+
+std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capacity) noexcept {
+    char* out = buffer + end;
+    const std::size_t room = capacity - end;
+    if (!input_.mayHaveMark()) state_.mark = Mark::None;
+    if (state_.mark == Mark::None || state_.mark == Mark::Utf8) {
+        return static_cast<std::size_t>(readRaw(out, room));
     }
-    return read;
+    // UTF-16, or text whose mark is not told yet, which may be: a third of the room at the most
+    // (less what is held back), so that it fits once made UTF-8.
+    const std::size_t most = room / 3 * 2 - state_.heldSize;
+    if (state_.mark != Mark::Undecided) {
+        const auto count = static_cast<std::size_t>(readRaw(out + room - most, most));
+        return madeUtf8(out, out + room - most, count);
+    }
+    std::copy_n(state_.held, state_.heldSize, out);
+    const std::size_t have = state_.heldSize + static_cast<std::size_t>(readRaw(out + state_.heldSize, most));
+    state_.mark = failure_.empty() ? markOf({out, have}, !atEnd_) : Mark::None;
+    state_.heldSize = 0;
+    switch (state_.mark) {
+        case Mark::Undecided: state_.heldSize = have; std::copy_n(out, have, state_.held); return 0;
+        case Mark::None: return have;
+        case Mark::Utf8: std::memmove(out, out + 3, have - 3); return have - 3;
+        case Mark::Utf16Little:
+        case Mark::Utf16Big: std::memmove(out + room - (have - 2), out + 2, have - 2); return madeUtf8(out, out + room - (have - 2), have - 2);
+    }
+    return have;
 }
 
 Mark markOf(std::string_view first, bool more) noexcept {
@@ -39,23 +75,23 @@ Mark markOf(std::string_view first, bool more) noexcept {
     constexpr std::string_view kUtf16Little = "\xFF\xFE";
     constexpr std::string_view kUtf16Big = "\xFE\xFF";
     if (first.starts_with(kUtf8)) return Mark::Utf8;
-    if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big)) return Mark::Utf16;
+    if (first.starts_with(kUtf16Little)) return Mark::Utf16Little;
+    if (first.starts_with(kUtf16Big)) return Mark::Utf16Big;
     const bool maybe = !first.empty() && (kUtf8.starts_with(first) || kUtf16Little.starts_with(first) ||
                                           kUtf16Big.starts_with(first));
     return maybe && more ? Mark::Undecided : Mark::None;
 }
 
-// Moves what is left to the front and reads more behind it; false when nothing more came.
+// Moves what is left to the front and reads more behind it; false when nothing came and nothing
+// more will.
 bool LineReader::fill() noexcept {
     std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
     searched_ -= std::min(searched_, begin_);
     begin_ = 0;
-    Mark told = Mark::Undecided;
-    const std::size_t count = text_.readMore(buffer_, end_, sizeof buffer_, told);
+    const std::size_t count = text_.readMore(buffer_, end_, sizeof buffer_);
     end_ += count;
-    if (told == Mark::Utf8) begin_ = kUtf8MarkSize;
-    return count > 0 && text_.failure().empty();
+    return text_.failure().empty() && (count > 0 || !text_.atEnd());
 }
 
 bool LineReader::nextAnyLine(Line& line) noexcept {
@@ -74,7 +110,7 @@ bool LineReader::nextAnyLine(Line& line) noexcept {
             if (begin_ == end_) return false;
             raw = {start, end_ - begin_};  // the last line, without a line end
             begin_ = end_;
-        } else if (begin_ == 0 && end_ == sizeof buffer_) {
+        } else if (begin_ == 0 && sizeof buffer_ - end_ < kLeastRoom) {  // a line as long as the buffer
             if (longLine(line)) return true;
             continue;
         } else {

@@ -1,6 +1,9 @@
 #include "text.h"
 
+#include "classify.h"
+
 #include <algorithm>
+#include <bit>
 
 namespace kavlo {
 
@@ -31,21 +34,47 @@ std::uint64_t utf16Units(std::string_view text) noexcept {
     return units;
 }
 
-char* utf8FromUtf16(const char16_t* text, char* out) noexcept {
-    for (; *text; ++text) {
-        std::uint32_t code = *text;
-        const bool lead = code >= 0xD800 && code <= 0xDBFF;
-        if (lead && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (*++text - 0xDC00);
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-            code = 0xFFFD;
+char* putUtf8(char32_t code, char* out) noexcept {
+    // A lead byte that says how many follow, then six bits in each of those.
+    const int following = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    *out++ = static_cast<char>((0xF0E0C000u >> (8 * following) & 0xFF) | code >> (6 * following));
+    for (int k = following - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
+    return out;
+}
+
+char* utf8FromUtf16Bytes(const char* in, std::size_t units, bool bigEndian, char16_t& lead, char* out) noexcept {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(in);
+    for (std::size_t i = 0; i < units;) {
+        if (lead == 0) {  // ASCII, as most text is, sixteen units at a time where the processor can
+            const std::size_t ascii = asciiFromUtf16(in + 2 * i, units - i, bigEndian, out);
+            i += ascii;
+            out += ascii;
+            if (i == units) break;
         }
-        // A lead byte that says how many follow, then six bits in each of those.
-        const int following = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-        *out++ = static_cast<char>((0xF0E0C000u >> (8 * following) & 0xFF) | code >> (6 * following));
-        for (int k = following - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
+        const unsigned first = bytes[2 * i];
+        const unsigned second = bytes[2 * i + 1];
+        const auto unit = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+        ++i;
+        const bool trail = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (lead != 0 && trail) {
+            out = putUtf8(0x10000 + ((char32_t{lead} - 0xD800) << 10) + (unit - 0xDC00), out);
+            lead = 0;
+            continue;
+        }
+        if (lead != 0) out = putUtf8(0xFFFD, out);  // a lead with no trail
+        lead = unit >= 0xD800 && unit <= 0xDBFF ? unit : 0;
+        if (lead == 0) out = putUtf8(trail ? 0xFFFD : unit, out);
     }
     return out;
+}
+
+char* utf8FromUtf16(const char16_t* text, char* out) noexcept {
+    static_assert(std::endian::native == std::endian::little, "a char16_t's low byte is stored first");
+    std::size_t units = 0;
+    while (text[units] != 0) ++units;
+    char16_t lead = 0;
+    out = utf8FromUtf16Bytes(reinterpret_cast<const char*>(text), units, false, lead, out);
+    return lead != 0 ? putUtf8(0xFFFD, out) : out;
 }
 
 HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& address) noexcept {

@@ -33,6 +33,14 @@ inline constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
 // it: one unit, as the window counts it, and not a hex digit.
 char* utf8FromUtf16(const char16_t* text, char* out) noexcept;
 
+// The same for `units` UTF-16 units given as bytes, little- or big-endian, from `in`, in a text
+// that goes on: a lead surrogate at the end waits in `lead` (0 for none) for the next call, and
+// at the text's end the caller makes a waiting one U+FFFD (putUtf8). `out` may lie in the same
+// memory, `units` bytes or more before `in`, for the text to be made UTF-8 where it was read.
+char* utf8FromUtf16Bytes(const char* in, std::size_t units, bool bigEndian, char16_t& lead, char* out) noexcept;
+// Writes the UTF-8 of one code point, of one to four bytes, and returns its end.
+char* putUtf8(char32_t code, char* out) noexcept;
+
 // The window's verdict on the text it would hold, in UTF-16, for the UTF-8 text whose first bytes
 // are `head` (at least its first 36, where it has that many) and whose size is `size`.
 [[nodiscard]] HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& address) noexcept;

@@ -20,6 +20,7 @@ kavlo::TextSource* text = nullptr;
 alignas(kavlo::HashFinder) unsigned char finderStorage[sizeof(kavlo::HashFinder)];
 alignas(kavlo::TextSource) unsigned char textStorage[sizeof(kavlo::TextSource)];
 kavlo::HashFinder* finder = nullptr;
+kavlo::TextState state;  // the text's, as the finder reads it
 std::size_t found = 0;
 
 }  // namespace
@@ -56,7 +57,8 @@ __attribute__((export_name("encode"))) std::size_t encode(std::size_t bytes) {
 // Starts finding the hashes in `bytes` of UTF-8 at input().
 __attribute__((export_name("findStart"))) void findStart(std::size_t bytes) {
     text = new (textStorage) kavlo::TextSource({reinterpret_cast<const char*>(&__heap_base), bytes});
-    finder = new (finderStorage) kavlo::HashFinder(*text, [](void*) { return true; }, nullptr, false);
+    state = {};
+    finder = new (finderStorage) kavlo::HashFinder(*text, [](void*) { return true; }, nullptr, false, state);
     found = 0;
 }
 

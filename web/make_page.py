@@ -26,4 +26,6 @@ out.write_bytes(page.encode("utf-8"))
 size = out.stat().st_size
 if size > 32 * 1024:
     sys.exit(f"make_page.py: {out.name} is {size} bytes, more than 32 KiB")
+if module.stat().st_size > 12 * 1024:
+    sys.exit(f"make_page.py: the module is {module.stat().st_size} bytes, more than 12 KiB")
 print(f"{out.name}: {size} bytes, the module {module.stat().st_size} bytes")
