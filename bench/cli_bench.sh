@@ -2,7 +2,8 @@
 # kavlo-ipfinder's speed, native build, file to file, against a copy of the same bytes: --extract
 # on a log of 2,000,000 lines beside `cat LOG > OUT`, decoding 10,000,000 hashes beside
 # `cat HASHES | cat > OUT` (a copy through a pipe, as the program's input and output are two
-# streams); and --extract on the log in UTF-16 beside the same in UTF-8. Each pair runs
+# streams); --extract on the log in UTF-16 beside the same in UTF-8; and bad lines, their
+# messages through a pipe, beside --tsv, which puts them in its output. Each pair runs
 # interleaved, and each time is the median of several runs, so that a change in the machine's
 # load moves both; the ratios carry the targets. For context: grep -ow and
 # ripgrep piped into kavlo-ipfinder, the --encode round trip, plain iostream and Python programs,
@@ -20,8 +21,12 @@ count=10000000 lines=2000000
 # The same log as Windows PowerShell 5.1 writes it: UTF-16, little-endian, with its mark.
 [ -f log-utf16.txt ] || { printf '\xFF\xFE'; iconv -f UTF-8 -t UTF-16LE log.txt; } >log-utf16.txt
 
+# Lines that are not hashes, as logs and hand-made lists hold many of.
+[ -f bad.txt ] || seq 1000000 | sed 's/^/not a hash, line /' >bad.txt
+cpu=$(($(nproc) - 1))  # every timed command on this one processor, the pipelines' both ends too
+
 # medians RUNS COMMAND...: runs each command RUNS times, in turn, each writing out.txt afresh (not
-# timed), and prints each one's median wall time in seconds, a line each.
+# timed), pinned to one processor, and prints each one's median wall time in seconds, a line each.
 medians() {
   local n=$1 i c start
   shift
@@ -30,7 +35,7 @@ medians() {
     for c in $(seq $#); do
       rm -f out.txt
       start=$(date +%s%N)
-      bash -c "${!c} >out.txt"
+      taskset -c "$cpu" bash -c "${!c} >out.txt"
       times+=("$c $(($(date +%s%N) - start))")
     done
   done
@@ -79,6 +84,15 @@ row "iostream decoder" "${t[0]}" "$mb"
 row "kavlo-ipfinder --encode (back)" "${t[1]}" "$mb"
 row "iostream encoder (back)" "${t[2]}" "$mb"
 cmp -s out.txt hashes.txt || { echo "the encoders did not give the hashes back" >&2; exit 1; }
+
+mb=$(megabytes bad.txt)
+echo "== 1000000 bad lines ($mb MB), their messages through a pipe, median of $runs runs, interleaved"
+mapfile -t t < <(medians "$runs" "'$build/kavlo-ipfinder' --tsv -f bad.txt | cat" \
+  "'$build/kavlo-ipfinder' -f bad.txt 2>&1 >/dev/null | cat")
+[ "$(wc -l <out.txt)" = 1000000 ] || { echo "not every bad line was reported" >&2; exit 1; }
+row "kavlo-ipfinder --tsv | cat" "${t[0]}" "$mb"
+row "kavlo-ipfinder 2>&1 >/dev/null | cat" "${t[1]}" "$mb"
+echo "  bad input: $(ratio "${t[1]}" "${t[0]}")x --tsv's time (target 2: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 2))"
 
 echo "== peak memory"
 head -10 hashes.txt >ten.txt

@@ -103,17 +103,23 @@ private:
     bool handle(std::string_view head, std::uint64_t size, const Origin& origin, bool hexDigits = false) noexcept;
     bool usageError(std::string_view before, std::string_view quoted, std::string_view after = {},
                     std::string_view other = {}) noexcept;
-    // A line on standard error, after what came before it on standard output; none once standard
+    // A line on standard error. Where standard output and error go to one place (a terminal, one
+    // file or pipe), it comes after what standard output holds before it, and goes at once; else
+    // both are gathered, so that a bad input costs no write of its own. None once standard
     // output's reader has gone.
     void startMessage() noexcept {
-        if (!out_.flush() && out_.output().closed()) err_.discard();
+        if (together_) out_.flush();
+        if (out_.failed() && out_.output().closed()) err_.discard();
         err_.put(kName, ": ");
+    }
+    void endMessage() noexcept {
+        if (together_) err_.flush();
     }
     template <typename... Pieces>
     void complain(const Pieces&... pieces) noexcept {
         startMessage();
         err_.put(pieces..., kNewline);
-        err_.flush();
+        endMessage();
     }
 
     // Nothing more is done once standard output cannot be written, or standard error's reader has
@@ -124,11 +130,14 @@ private:
     static bool flushBeforeRead(void* self) noexcept {
         auto& program = *static_cast<Program*>(self);
         program.out_.flush();
+        if (program.out_.failed() && program.out_.output().closed()) program.err_.discard();
+        program.err_.flush();
         return !program.stopped();
     }
 
     Writer out_;
     Writer err_;
+    bool together_ = out_.output().sameDestination(err_.output());
     std::span<const Argument> arguments_;
     Mode mode_ = Mode::Decode;
     const FormatStyle* style_ = &styleOf(Format::Plain);
@@ -144,7 +153,7 @@ bool Program::usageError(std::string_view before, std::string_view quoted, std::
     complain(before, Escaped{firstBytes(quoted, kShownBytes), Escaped::Quoted}, quoted.size() > kShownBytes ? "..." : "",
              after, Escaped{other, other.empty() ? Escaped::Terminal : Escaped::Quoted});
     err_.put(kTryHelp, kNewline);
-    err_.flush();
+    endMessage();
     status_ = kTrouble;
     return false;
 }
@@ -314,7 +323,7 @@ bool Program::handle(std::string_view head, std::uint64_t size, const Origin& or
     }
     startMessage();
     style_->write(err_, answer);
-    err_.flush();
+    endMessage();
     return !stopped();
 }
 
@@ -325,6 +334,8 @@ int Program::run(std::span<const Argument> arguments) noexcept {
         complain("cannot write the output: ", out_.output().error());
         status_ = kTrouble;
     }
+    if (out_.failed() && out_.output().closed()) err_.discard();
+    err_.flush();
     // Messages that could not be written (a full disk) are trouble too, but a reader that went
     // away wanted no more.
     if (!err_.output().error().empty() && !err_.output().closed()) status_ = kTrouble;

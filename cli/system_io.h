@@ -3,13 +3,12 @@
 #pragma once
 
 #include "byte_source.h"
+#include "text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstddef>
 #include <cstdlib>
 #include <iterator>
-#include <limits>
 #include <span>
 #include <string_view>
 
@@ -59,13 +58,13 @@ private:
     // "error 123", where the system has no words.
     void number(unsigned long code) noexcept {
         constexpr std::string_view kError = "error ";
-        char* end = std::to_chars(std::copy(kError.begin(), kError.end(), number_), std::end(number_), code).ptr;
+        char* end = writeDecimal(code, std::copy(kError.begin(), kError.end(), number_));
         set(number_, static_cast<std::size_t>(end - number_), false);
     }
     const char* text_ = nullptr;
     std::size_t size_ = 0;
     bool owned_ = false;  // the words were made for this message, and go with it
-    char number_[6 + std::numeric_limits<unsigned long>::digits10 + 1] = {};
+    char number_[6 + 20] = {};  // "error " and writeDecimal's most
 };
 
 // Standard input, or a file named on the command line.
@@ -80,11 +79,17 @@ public:
     long read(char* buffer, std::size_t size) noexcept override;
     [[nodiscard]] std::string_view error() const noexcept override { return error_.text(); }
     [[nodiscard]] bool mayWait() const noexcept override { return mayWait_; }
+    // A file of its own (not a pipe, a terminal or a device) is mapped into memory where the system
+    // allows it, and read where it lies: no copy.
+    [[nodiscard]] std::string_view whole() const noexcept override { return {mapped_, mappedSize_}; }
 
 private:
+    void map() noexcept;
     void* handle_ = nullptr;  // the system's: a file descriptor or a HANDLE
     bool owned_ = false;
     bool mayWait_ = true;
+    const char* mapped_ = nullptr;
+    std::size_t mappedSize_ = 0;
     SystemMessage error_;
 };
 
@@ -97,6 +102,9 @@ public:
     // Writes all of `bytes`; false if that failed. closed() then says whether the reader has gone.
     bool write(std::string_view bytes) noexcept;
     [[nodiscard]] bool closed() const noexcept { return closed_; }
+    // Whether the two go to one place (the same terminal, file or pipe), where the order of their
+    // lines is seen; true where that cannot be told.
+    [[nodiscard]] bool sameDestination(const Output& other) const noexcept;
     // Why the last write failed.
     [[nodiscard]] std::string_view error() const noexcept { return error_.text(); }
 

@@ -4,7 +4,6 @@
 #include "text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -49,10 +48,7 @@ void Writer::makeRoom(std::size_t room) noexcept {
 }
 
 void Writer::putNumber(std::uint64_t value) noexcept {
-    putInPlace<std::numeric_limits<std::uint64_t>::digits10 + 1>([value](char* first, char* last) {
-        const std::to_chars_result written = std::to_chars(first, last, value);
-        return written.ec == std::errc{} ? written.ptr : first;
-    });
+    putInPlace<std::numeric_limits<std::uint64_t>::digits10 + 1>([value](char* first, char*) { return writeDecimal(value, first); });
 }
 
 void Writer::putPiece(std::string_view bytes) noexcept {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <iterator>
 
 namespace kavlo {
 
@@ -32,6 +33,16 @@ std::uint64_t utf16Units(std::string_view text) noexcept {
         units += step.code != kNotUtf8 && step.code > 0xFFFF ? 2 : 1;
     }
     return units;
+}
+
+char* writeDecimal(std::uint64_t value, char* out) noexcept {
+    char digits[20];
+    char* first = std::end(digits);
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return std::copy(first, std::end(digits), out);
 }
 
 char* putUtf8(char32_t code, char* out) noexcept {

@@ -45,6 +45,10 @@ char* putUtf8(char32_t code, char* out) noexcept;
 // are `head` (at least its first 36, where it has that many) and whose size is `size`.
 [[nodiscard]] HashVerdict decodeText(std::string_view head, std::uint64_t size, Address& address) noexcept;
 
+// Writes `value` in decimal, with no leading zeros, and returns its end: 20 bytes at the most. A
+// loop of a few instructions, where std::to_chars brings tables and code the small exes feel.
+char* writeDecimal(std::uint64_t value, char* out) noexcept;
+
 // The first `count` bytes of `text` (all of it if it is shorter), and what follows them. Made by
 // hand: substr's range check would bring in the runtime's exceptions.
 constexpr std::string_view firstBytes(std::string_view text, std::size_t count) noexcept {
