@@ -221,24 +221,6 @@ check "a closed pipe ends it quietly (exit $status)" \
 timeout 60 bash -c 'yes bad | "$@" 2>&1 | head -c 1 >/dev/null; exit ${PIPESTATUS[1]}' - "${run[@]}"
 status=$?
 check "so does a closed pipe on standard error (exit $status)" test "$status" = 1
-# A file made shorter while it is read, as it lies mapped in memory: the output stops there, with
-# a clear message and exit 2, never a crash. The program is let run until its output's pipe is full;
-# only then is the file cut, far behind where it reads (Windows refuses to cut a mapped file).
-if [ "$newline" = $'\n' ]; then
-  for i in $(seq 300000); do echo 0100A8C01F90; done >shrinks.txt
-  mkfifo out.fifo
-  "${run[@]}" -f shrinks.txt >out.fifo 2>got.err &
-  exec 3<out.fifo
-  for _ in $(seq 2400); do grep -q shrinks.txt "/proc/$!/maps" 2>/dev/null && break; sleep 0.05; done
-  truncate -s 1000 shrinks.txt
-  read_lines=$(wc -l <&3)
-  exec 3<&-
-  wait $!
-  status=$?
-  check "a file cut while it is read: exit $status after $read_lines lines, $(cat got.err)" test $status = 2 -a \
-    "$(cat got.err)" = "$(error 'shrinks.txt: cannot be read: the file changed while it was read')" -a "$read_lines" -lt 300000
-fi
-
 # Where standard output and error go to one place, each message comes after the lines before it;
 # elsewhere both are gathered, and a bad input costs no write of its own.
 printf '0100A8C01F90\nbad\n7F0000010050\n' | "${run[@]}" >both.txt 2>&1

@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,25 +35,6 @@ bool waits(int fd) noexcept {
     return ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
 }
 
-// The file mapped now (one at a time), and the size of a page. A file made shorter while it is
-// read faults (SIGBUS) past its new end: the page is mapped again, as zeros, so that the read goes
-// on, and the readers, told, stop there and say so.
-const char* gMapped = nullptr;
-std::size_t gMappedSize = 0;
-std::uintptr_t gPageSize = 4096;
-
-void onBusError(int number, siginfo_t* info, void*) {
-    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    const auto first = reinterpret_cast<std::uintptr_t>(gMapped);
-    if (at < first || at - first >= gMappedSize) {
-        std::signal(number, SIG_DFL);  // not ours: the fault it is
-        return;
-    }
-    void* page = reinterpret_cast<void*>(at & ~(gPageSize - 1));
-    if (::mmap(page, gPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) _exit(2);
-    gWholeTextChanged = 1;
-}
-
 }  // namespace
 
 Input::Input() noexcept : handle_(handleOf(STDIN_FILENO)), mayWait_(waits(STDIN_FILENO)) {}
@@ -65,31 +45,9 @@ Input::Input(const Argument& file) noexcept {
     handle_ = handleOf(opened);
     owned_ = opened >= 0;
     mayWait_ = opened < 0 || waits(opened);
-    if (!mayWait_) map();
-}
-
-void Input::map() noexcept {
-    struct stat status {};
-    if (::fstat(descriptor(handle_), &status) != 0 || status.st_size <= 0 ||
-        static_cast<std::uint64_t>(status.st_size) > SIZE_MAX) {
-        return;  // read, then
-    }
-    const auto size = static_cast<std::size_t>(status.st_size);
-    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor(handle_), 0);
-    if (mapped == MAP_FAILED) return;
-    ::madvise(mapped, size, MADV_SEQUENTIAL);
-    struct sigaction onBus {};
-    onBus.sa_sigaction = onBusError;
-    onBus.sa_flags = SA_SIGINFO;
-    ::sigaction(SIGBUS, &onBus, nullptr);
-    gPageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    mapped_ = gMapped = static_cast<const char*>(mapped);
-    mappedSize_ = gMappedSize = size;
 }
 
 Input::~Input() {
-    if (mapped_) ::munmap(const_cast<char*>(mapped_), mappedSize_);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
-    if (mapped_) gMapped = nullptr, gMappedSize = 0;
     if (owned_) ::close(descriptor(handle_));
 }
 

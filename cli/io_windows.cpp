@@ -53,24 +53,9 @@ Input::Input(const Argument& file) noexcept {
     handle_ = opened;
     owned_ = true;
     mayWait_ = GetFileType(opened) != FILE_TYPE_DISK;
-    if (!mayWait_) map();
-}
-
-// Windows keeps a mapped file from being made shorter, so its view never faults. A file too large
-// for the address space (a 32-bit one) is read instead.
-void Input::map() noexcept {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(handle_, &size) || size.QuadPart <= 0 || static_cast<std::uint64_t>(size.QuadPart) > SIZE_MAX) return;
-    HANDLE mapping = CreateFileMappingW(handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    const void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    if (mapping) CloseHandle(mapping);  // the view keeps what it needs
-    if (!view) return;
-    mapped_ = static_cast<const char*>(view);
-    mappedSize_ = static_cast<std::size_t>(size.QuadPart);
 }
 
 Input::~Input() {
-    if (mapped_) UnmapViewOfFile(mapped_);
     if (owned_) CloseHandle(handle_);
 }
 

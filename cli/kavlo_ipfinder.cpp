@@ -124,7 +124,8 @@ private:
 
     // Nothing more is done once standard output cannot be written, or standard error's reader has
     // gone (a closed pipe, as in "| head"), which wants no more and hears nothing.
-    [[nodiscard]] bool stopped() const noexcept { return out_.failed() || (err_.failed() && err_.output().closed()); }
+    [[nodiscard]] bool stopped() const noexcept { return out_.failed() || messagesUnread(); }
+    [[nodiscard]] bool messagesUnread() const noexcept { return err_.failed() && err_.output().closed(); }
     // Output is written before each read, which may wait for a person, and nothing more is read
     // once that is seen to be in vain.
     static bool flushBeforeRead(void* self) noexcept {
@@ -330,7 +331,8 @@ bool Program::handle(std::string_view head, std::uint64_t size, const Origin& or
 int Program::run(std::span<const Argument> arguments) noexcept {
     arguments_ = arguments;
     if (walk(false)) walk(true);
-    if (!out_.flush() && !out_.output().closed()) {
+    // Output held back with messages whose reader has gone goes with them, as it would with a signal.
+    if (!messagesUnread() && !out_.flush() && !out_.output().closed()) {
         complain("cannot write the output: ", out_.output().error());
         status_ = kTrouble;
     }

@@ -79,17 +79,11 @@ public:
     long read(char* buffer, std::size_t size) noexcept override;
     [[nodiscard]] std::string_view error() const noexcept override { return error_.text(); }
     [[nodiscard]] bool mayWait() const noexcept override { return mayWait_; }
-    // A file of its own (not a pipe, a terminal or a device) is mapped into memory where the system
-    // allows it, and read where it lies: no copy.
-    [[nodiscard]] std::string_view whole() const noexcept override { return {mapped_, mappedSize_}; }
 
 private:
-    void map() noexcept;
     void* handle_ = nullptr;  // the system's: a file descriptor or a HANDLE
     bool owned_ = false;
     bool mayWait_ = true;
-    const char* mapped_ = nullptr;
-    std::size_t mappedSize_ = 0;
     SystemMessage error_;
 };
 

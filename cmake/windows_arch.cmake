@@ -1,10 +1,6 @@
 # What differs between the 32-bit and the 64-bit Windows build: names, the manifest's architecture,
 # the PE machine the tests expect, the oldest Windows it starts on, the linker flags that exist for
 # one of them only, and how a C function's name looks to the linker.
-# Unwind tables (GCC's .eh_frame on 32-bit Windows, the system's .pdata and .xdata on 64-bit) serve
-# exceptions, which nothing shipped throws or catches, and stack walks after a crash, which a
-# debugger makes with the link map (-Map) as well: 5 KB of the console program on either.
-set(KAVLO_ARCH_COMPILE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(KAVLO_ARCH win32)
     set(KAVLO_MANIFEST_ARCH x86)
@@ -14,6 +10,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # the header says (NO_SEH) so that Windows need not trust a handler table (SafeSEH).
     set(KAVLO_ARCH_LINK_OPTIONS -Wl,--large-address-aware -Wl,--no-seh)
     set(KAVLO_SYMBOL_PREFIX _)
+    # GCC's unwind tables (.eh_frame) serve only exceptions, which nothing shipped throws: 5 KB of
+    # the console program. 64-bit Windows's own unwind data stays.
+    set(KAVLO_ARCH_COMPILE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
 else()
     set(KAVLO_ARCH win64)
     set(KAVLO_MANIFEST_ARCH amd64)

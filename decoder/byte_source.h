@@ -21,9 +21,6 @@ public:
     // Whether the bytes are a text file's, which may start with a byte-order mark, rather than
     // text already (an argument), in which such bytes mean nothing.
     [[nodiscard]] virtual bool mayHaveMark() const noexcept { return true; }
-    // All the bytes at once, where the source holds them so (a file mapped into memory), which stay
-    // where they are while the source lasts; empty where they come a read at a time.
-    [[nodiscard]] virtual std::string_view whole() const noexcept { return {}; }
 
 protected:
     ByteSource() = default;
@@ -31,11 +28,6 @@ protected:
     ByteSource& operator=(const ByteSource&) = default;
     ~ByteSource() = default;
 };
-
-// Set where the text a source holds whole changed under its reader (a mapped file made shorter
-// while it is read), by what the system does about it: the readers then stop, and say so.
-extern volatile int gWholeTextChanged;
-inline constexpr std::string_view kChangedFailure = "the file changed while it was read";
 
 // A text in memory, read as an input is: an argument that --extract reads, or the page's text.
 class TextSource final : public ByteSource {

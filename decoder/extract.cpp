@@ -17,15 +17,7 @@ constexpr std::uint64_t back(std::uint64_t mask, std::uint64_t before, unsigned 
 
 HashFinder::HashFinder(ByteSource& input, BeforeRead beforeRead, void* context, bool countLines, TextState& state) noexcept
     : textState_(state), text_(input, beforeRead, context, state), countLines_(countLines), line_(state.lines + 1),
-      hitsLine_(line_) {
-    // A whole text, a mapped file's, is all there: the indices start a block before it, as in
-    // buffer_, though nothing there is read.
-    const std::string_view whole = text_.whole();
-    if (whole.empty()) return;
-    data_ = whole.data() - kBlock;
-    end_ = kBlock + whole.size();
-    lineGoesOn_ = whole.back() != '\n';
-}
+      hitsLine_(line_) {}
 
 // The lines the text had, for a reading of the same input after this one: those that ended, and
 // the one it ended in.
@@ -37,8 +29,8 @@ bool HashFinder::next(FoundHash& hash) noexcept {
             const auto at = static_cast<unsigned>(std::countr_zero(hits_));
             hits_ &= hits_ - 1;
             const std::uint64_t lineEnds = hitLineEnds_ & ((std::uint64_t{1} << at) - 1);  // none unless counted
-            hash = {{data_ + hitsAt_ + at - kHashLength, kHashLength}, hitsLine_ + (lineEnds ? std::popcount(lineEnds) : 0)};
-            return !text_.changed();  // what it read may not be the file's
+            hash = {{buffer_ + hitsAt_ + at - kHashLength, kHashLength}, hitsLine_ + (lineEnds ? std::popcount(lineEnds) : 0)};
+            return true;
         }
         if (ended_) return false;
         if (end_ - next_ >= kBlock) {
@@ -55,17 +47,14 @@ bool HashFinder::next(FoundHash& hash) noexcept {
 }
 
 void HashFinder::scan(std::size_t bytes) noexcept {
-    if (end_ < next_ + kBlock) {
-        if (data_ != buffer_) takeTail();
-        std::fill(buffer_ + end_, buffer_ + next_ + kBlock, ' ');  // no word, hex or dash
-    }
+    if (end_ < next_ + kBlock) std::fill(buffer_ + end_, buffer_ + next_ + kBlock, ' ');  // no word, hex or dash
     // Whole blocks are scanned until one holds a hash, the state held where it is quickest to reach.
     State was = state_;
     Masks masks{};
     std::uint64_t hits = 0;
     std::uint64_t start = 0;
     do {
-        masks = classify(data_ + next_, countLines_);
+        masks = classify(buffer_ + next_, countLines_);
         State now{masks.hex, 0, 0, 0, 0, ~masks.word, masks.dash};
         // The runs of hex digits that end at each byte: two, four, eight and twelve long.
         now.hex2 = now.hex & back(now.hex, was.hex, 1);
@@ -101,18 +90,6 @@ void HashFinder::scan(std::size_t bytes) noexcept {
     hits_ = hits;
     hitLineEnds_ = masks.lineEnds;
     handedOut_ = start + bytes;
-}
-
-// A whole text's last block, which may be short, and the block before it, where a hash in it may
-// start, into buffer_, where they can be padded.
-void HashFinder::takeTail() noexcept {
-    const std::size_t keep = next_ - kBlock;
-    const std::size_t from = std::max(keep, kBlock);  // the text starts at data_[kBlock]
-    std::copy(data_ + from, data_ + end_, buffer_ + (from - keep));
-    data_ = buffer_;
-    offset_ += keep;
-    next_ -= keep;
-    end_ -= keep;
 }
 
 // Moves the block before next_, where a hash may start, and what follows it to the front, and reads

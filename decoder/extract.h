@@ -45,7 +45,6 @@ private:
     // read count.
     void scan(std::size_t bytes) noexcept;
     void fill() noexcept;
-    void takeTail() noexcept;
 
     TextState& textState_;
     TextInput text_;
@@ -53,13 +52,9 @@ private:
     // A block of what came before next_ (a hash may start there), what has been read, and a block
     // of padding after it.
     char buffer_[kBlock + (1 << 16) + kBlock]{};
-    // The text as the indices below see it: buffer_, or a whole text where the source holds it so
-    // (a mapped file), scanned where it is but for its last block and what follows it, which
-    // are taken into buffer_ to be padded.
-    const char* data_ = buffer_;
     std::size_t next_ = kBlock;  // the next block to scan
     std::size_t end_ = kBlock;   // past what has been read
-    std::uint64_t offset_ = 0;   // the text's position of data_[kBlock]
+    std::uint64_t offset_ = 0;   // the text's position of buffer_[kBlock]
     State state_{0, 0, 0, 0, 0, ~0ULL, 0};  // before the text: no word, hex digit or dash
     std::uint64_t hits_ = 0;     // a bit after each hash in the block at hitsAt_ not yet handed out
     std::size_t hitsAt_ = 0;

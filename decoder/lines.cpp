@@ -13,27 +13,7 @@ std::string_view LineReader::trimmed(std::string_view raw) noexcept {
 }
 
 LineReader::LineReader(ByteSource& input, BeforeRead beforeRead, void* context, TextState& state) noexcept
-    : state_(state), text_(input, beforeRead, context, state), number_(state.lines) {
-    // A whole text, a mapped file's, is read where it is: no copy, and every line at once.
-    const std::string_view whole = text_.whole();
-    whole_ = !whole.empty();
-    if (whole_) data_ = whole.data(), end_ = whole.size();
-}
-
-volatile int gWholeTextChanged = 0;
-
-std::string_view TextInput::whole() noexcept {
-    std::string_view text = input_.whole();
-    if (text.empty() || state_.mark != Mark::Undecided) return {};
-    state_.mark = markOf(text, false);
-    if (state_.mark == Mark::Utf16Little || state_.mark == Mark::Utf16Big) {
-        state_.mark = Mark::Undecided;  // to be made UTF-8 as it is read
-        return {};
-    }
-    if (state_.mark == Mark::Utf8) text.remove_prefix(3);
-    atEnd_ = wholeText_ = true;
-    return text;
-}
+    : state_(state), text_(input, beforeRead, context, state), number_(state.lines) {}
 
 long TextInput::readRaw(char* into, std::size_t size) noexcept {
     const long count = !input_.mayWait() || beforeRead_(context_) ? input_.read(into, size) : 0;
@@ -91,16 +71,14 @@ std::size_t TextInput::readMore(char* buffer, std::size_t end, std::size_t capac
 }
 
 Mark markOf(std::string_view first, bool more) noexcept {
-    // The marks' bytes, one a mark, and how many of each `first` holds.
-    constexpr std::string_view kMarks[] = {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
-    constexpr Mark kFound[] = {Mark::Utf8, Mark::Utf16Little, Mark::Utf16Big};
-    bool maybe = false;
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::size_t same = std::min(first.size(), kMarks[i].size());
-        if (std::memcmp(first.data(), kMarks[i].data(), same) != 0) continue;
-        if (same == kMarks[i].size()) return kFound[i];
-        maybe = maybe || same > 0;
-    }
+    constexpr std::string_view kUtf8 = "\xEF\xBB\xBF";
+    constexpr std::string_view kUtf16Little = "\xFF\xFE";
+    constexpr std::string_view kUtf16Big = "\xFE\xFF";
+    if (first.starts_with(kUtf8)) return Mark::Utf8;
+    if (first.starts_with(kUtf16Little)) return Mark::Utf16Little;
+    if (first.starts_with(kUtf16Big)) return Mark::Utf16Big;
+    const bool maybe = !first.empty() && (kUtf8.starts_with(first) || kUtf16Little.starts_with(first) ||
+                                          kUtf16Big.starts_with(first));
     return maybe && more ? Mark::Undecided : Mark::None;
 }
 
@@ -118,11 +96,11 @@ bool LineReader::fill() noexcept {
 
 bool LineReader::nextAnyLine(Line& line) noexcept {
     while (text_.failure().empty()) {
-        const char* start = data_ + begin_;
+        const char* start = buffer_ + begin_;
         // What an earlier look found no line end in is not searched again: a long line that
         // arrives in small pieces costs as much as one that arrives whole.
         const std::size_t from = std::max(begin_, searched_);
-        const auto* newline = static_cast<const char*>(std::memchr(data_ + from, '\n', end_ - from));
+        const auto* newline = static_cast<const char*>(std::memchr(buffer_ + from, '\n', end_ - from));
         searched_ = newline ? 0 : end_;
         std::string_view raw;
         if (newline) {
@@ -141,7 +119,6 @@ bool LineReader::nextAnyLine(Line& line) noexcept {
         }
         ++number_;
         const std::string_view text = trimmed(raw);
-        if (whole_ && text_.changed()) return false;  // what it read may not be the file's
         if (text.empty()) continue;
         line = {{text.data(), std::min(text.size(), kHeadSize)}, text.size(), number_, false};
         return true;

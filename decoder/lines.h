@@ -63,14 +63,6 @@ public:
     // Why reading stopped early; else what is wrong with the text as a whole, once it is all read.
     [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
     [[nodiscard]] std::string_view flaw() const noexcept { return atEnd_ ? flaw_ : std::string_view{}; }
-    // The whole text at once, where the source holds it so and it needs no making UTF-8, without a
-    // UTF-8 mark; the text is then at its end. Else empty, and it is read a piece at a time.
-    [[nodiscard]] std::string_view whole() noexcept;
-    // Whether a whole text changed under its reader, which then stops with that failure.
-    [[nodiscard]] bool changed() noexcept {
-        if (gWholeTextChanged != 0 && wholeText_) failure_ = kChangedFailure;
-        return !failure_.empty();
-    }
 
 private:
     long readRaw(char* into, std::size_t size) noexcept;
@@ -81,7 +73,6 @@ private:
     void* context_;
     TextState& state_;
     bool atEnd_ = false;
-    bool wholeText_ = false;
     std::string_view failure_;
     std::string_view flaw_;
 };
@@ -101,12 +92,11 @@ public:
     bool next(Line& line) noexcept {
         // A list of hashes is twelve hex digits and a line end a line: one compare of sixteen bytes
         // takes such a line whole, with no search and nothing to trim.
-        const char* start = data_ + begin_;
+        const char* start = buffer_ + begin_;
         if (end_ - begin_ >= 16 && startsWithHash(start)) {
             const char* after = start + kHashLength;
             const std::size_t lineEnd = after[0] == '\n' ? 1 : after[0] == '\r' && after[1] == '\n' ? 2 : 0;
             if (lineEnd != 0) {
-                if (whole_ && text_.changed()) return false;  // what it read may not be the file's
                 begin_ += kHashLength + lineEnd;
                 line = {{start, kHashLength}, kHashLength, ++number_, true};
                 return true;
@@ -129,8 +119,6 @@ private:
     TextInput text_;
     // Lines that fit are handed out from here, unmoved; a longer one is read through.
     char buffer_[1 << 16]{};
-    const char* data_ = buffer_;  // or the whole text, where the source holds it so
-    bool whole_ = false;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::size_t searched_ = 0;  // no line end lies between begin_ and this

@@ -11,24 +11,17 @@
 
 namespace kavlo {
 
-// Hands out `text` at most `piece()` bytes a read, as a pipe (which may wait) or a file does; with
-// a piece of kWhole, all of it at once, as a mapped file.
+// Hands out `text` at most `piece()` bytes a read, as a pipe (which may wait) or a file does.
 class PiecewiseSource final : public ByteSource {
 public:
-    static constexpr std::size_t kWhole = 0;
     PiecewiseSource(std::string_view text, std::function<std::size_t()> piece, bool mayWait = true)
-        : text_(text), whole_(piece() == kWhole ? text : std::string_view{}), piece_(std::move(piece)), mayWait_(mayWait) {}
-    long read(char* buffer, std::size_t size) noexcept override {
-        const std::size_t piece = piece_();
-        return text_.read(buffer, piece == kWhole ? size : std::min(size, piece));  // a mapped file read, where it must be
-    }
+        : text_(text), piece_(std::move(piece)), mayWait_(mayWait) {}
+    long read(char* buffer, std::size_t size) noexcept override { return text_.read(buffer, std::min(size, piece_())); }
     [[nodiscard]] std::string_view error() const noexcept override { return {}; }
     [[nodiscard]] bool mayWait() const noexcept override { return mayWait_; }
-    [[nodiscard]] std::string_view whole() const noexcept override { return whole_; }
 
 private:
     TextSource text_;
-    std::string_view whole_;
     std::function<std::size_t()> piece_;
     bool mayWait_;
 };

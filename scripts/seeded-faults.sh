@@ -30,7 +30,6 @@ native:lines_test:lines_test decoder/lines.cpp|if (told == Mark::Utf8) begin_ = 
 native:lines_test:lines_test decoder/text.cpp|code = 0xFFFD;|code = code + 0;|a lone surrogate in an argument counted as two units
 native:lines_test:lines_test decoder/lines.cpp|const bool big = state_.mark == Mark::Utf16Big;|const bool big = state_.mark == Mark::Utf16Little;|UTF-16 read in the other byte order
 native:cli_test:kavlo-ipfinder cli/kavlo_ipfinder.cpp|bool together_ = out_.output().sameDestination(err_.output());|bool together_ = false;|messages out of order where output and messages go to one file
-native:cli_test:kavlo-ipfinder decoder/lines.h|if (gWholeTextChanged != 0 && wholeText_)|if (false && wholeText_)|a file cut while it is read taken for its zeros
 native:completions_test:make_pages cli/make_pages.cpp|:file:_files|:file:_nothing|zsh's completion of file names
 sanitize:program_fuzz:program_fuzz cli/formats.cpp|"\", \"port\": "|"\", \"port\": 1"|--json's port written with a digit too many
 sanitize:program_fuzz:program_fuzz cli/writer.cpp|>= room ? whole : used_|>= room ? used_ : used_|a writer's flush: writes that end inside a line
