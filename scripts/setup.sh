@@ -22,7 +22,7 @@ fi
 packages=(cmake make g++ clang libclang-rt-14-dev clang-tidy cppcheck googletest libgtest-dev
           libbenchmark-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick zip unzip wixl msitools
-          osslsigncode openssl faketime uuid-runtime python3 python3-yaml python3-pefile time dpkg-dev lintian
+          osslsigncode openssl faketime uuid-runtime python3 python3-yaml python3-pefile time dpkg-dev file lintian
           nlohmann-json3-dev ripgrep fish zsh man-db
           lld-14 libc++-14-dev-wasm32 wasi-libc chromium chromium-driver python3-selenium)
 # Node.js and npm, for the web page's tests, where the machine has none of its own.
