@@ -68,7 +68,7 @@ char* utf8FromUtf16Bytes(const char* in, std::size_t units, bool bigEndian, char
         ++i;
         const bool trail = unit >= 0xDC00 && unit <= 0xDFFF;
         if (lead != 0 && trail) {
-            out = putUtf8(0x10000 + ((char32_t{lead} - 0xD800) << 10) + (unit - 0xDC00), out);
+            out = putUtf8(0x10000 + ((char32_t{lead} - 0xD800u) << 10) + (unit - 0xDC00u), out);
             lead = 0;
             continue;
         }
