@@ -11,7 +11,10 @@ namespace kavlo {
 // tests, bytes handed out in pieces.
 class ByteSource {
 public:
-    // Up to `size` bytes: how many, 0 at the end, or -1 on a failure that error() then describes.
+    // Up to `size` bytes: how many, 0 at the end, or -1 on a failure that error() then describes;
+    // or kNotYet, for a source fed from outside (the page's, by its chunks of a file), which has
+    // nothing now and more later. Only the hash finder reads such a source.
+    static constexpr long kNotYet = -2;
     virtual long read(char* buffer, std::size_t size) noexcept = 0;
     // Why opening or reading failed ("No such file or directory"); empty if nothing failed.
     [[nodiscard]] virtual std::string_view error() const noexcept = 0;

@@ -42,6 +42,7 @@ bool HashFinder::next(FoundHash& hash) noexcept {
             scan(end_ - next_);  // before a read that may wait for a person
         } else {
             fill();
+            if (text_.waiting()) return false;
         }
     }
 }

@@ -28,8 +28,10 @@ public:
     ~HashFinder();
 
     // The next hash, in order of appearance; false at the end of the text, or when reading failed
-    // (`failure()` then says why).
+    // (`failure()` then says why), or when the input has nothing yet (`waiting()`), after which
+    // next() goes on where it stopped.
     bool next(FoundHash& hash) noexcept;
+    [[nodiscard]] bool waiting() const noexcept { return text_.waiting(); }
     [[nodiscard]] std::string_view failure() const noexcept { return text_.failure(); }
     [[nodiscard]] std::string_view flaw() const noexcept { return text_.flaw(); }  // as the line reader's
 

@@ -2,7 +2,8 @@
 // hashes, in the same order, on the same lines, however the text's bytes arrive, in UTF-16 too; and its two
 // classifiers, SSE2 and a byte at a time, against each other on every 64 bytes of the text. The
 // first byte of the input sets the size of the pieces the text is handed out in, whether lines are
-// counted, and whether the text comes as from a pipe or a file.
+// counted, and whether the text comes as from a pipe or a file (or, in even pieces from a pipe, as the
+// page feeds it, with nothing yet before each piece).
 #include "extract.h"
 #include "extract_reference.h"
 #include "lines.h"
@@ -21,12 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t piece = 1 + data[0] % 64;
     const bool countLines = data[0] & 64;
-    kavlo::PiecewiseSource source(text, [piece] { return piece; }, data[0] & 128);
+    const bool pipe = data[0] & 128;
+    kavlo::PiecewiseSource source(text, [piece] { return piece; }, pipe, pipe && piece % 2 == 0);
     kavlo::TextState state;
     kavlo::HashFinder finder(source, [](void*) { return true; }, nullptr, countLines, state);
     Found found;
     kavlo::FoundHash hash{};
-    while (finder.next(hash)) found.emplace_back(std::string(hash.text), countLines ? hash.line : 1);
+    for (bool more = true; more;) {
+        if (finder.next(hash)) found.emplace_back(std::string(hash.text), countLines ? hash.line : 1);
+        else more = finder.waiting();
+    }
     Found expected = kavlo::referenceHashes(kavlo::asRead(text));
     for (auto& [digits, line] : expected) line = countLines ? line : 1;
     if (found != expected || !finder.failure().empty()) std::abort();

@@ -17,7 +17,8 @@ LineReader::LineReader(ByteSource& input, BeforeRead beforeRead, void* context, 
 
 long TextInput::readRaw(char* into, std::size_t size) noexcept {
     const long count = !input_.mayWait() || beforeRead_(context_) ? input_.read(into, size) : 0;
-    if (count <= 0) {
+    waiting_ = count == ByteSource::kNotYet;
+    if (count <= 0 && !waiting_) {
         atEnd_ = true;
         if (count < 0) failure_ = input_.error();
     }
@@ -77,8 +78,8 @@ Mark markOf(std::string_view first, bool more) noexcept {
     if (first.starts_with(kUtf8)) return Mark::Utf8;
     if (first.starts_with(kUtf16Little)) return Mark::Utf16Little;
     if (first.starts_with(kUtf16Big)) return Mark::Utf16Big;
-    const bool maybe = !first.empty() && (kUtf8.starts_with(first) || kUtf16Little.starts_with(first) ||
-                                          kUtf16Big.starts_with(first));
+    // Nothing yet (a fed source's first read) may start any of them.
+    const bool maybe = kUtf8.starts_with(first) || kUtf16Little.starts_with(first) || kUtf16Big.starts_with(first);
     return maybe && more ? Mark::Undecided : Mark::None;
 }
 

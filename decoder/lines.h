@@ -59,6 +59,7 @@ public:
     // many bytes came: 0 at the end, on a failure, or when a read brought only what is held back.
     std::size_t readMore(char* buffer, std::size_t end, std::size_t capacity) noexcept;
     [[nodiscard]] bool atEnd() const noexcept { return atEnd_; }
+    [[nodiscard]] bool waiting() const noexcept { return waiting_; }  // the last read said kNotYet
     [[nodiscard]] bool mayWait() const noexcept { return input_.mayWait(); }
     // Why reading stopped early; else what is wrong with the text as a whole, once it is all read.
     [[nodiscard]] std::string_view failure() const noexcept { return failure_; }
@@ -73,6 +74,7 @@ private:
     void* context_;
     TextState& state_;
     bool atEnd_ = false;
+    bool waiting_ = false;
     std::string_view failure_;
     std::string_view flaw_;
 };

@@ -86,13 +86,18 @@ TEST(LineReader, ReadsLinesHoweverTheBytesArrive) {
 }
 
 // The hashes the finder finds, with their lines.
-std::vector<std::pair<std::string, std::uint64_t>> findAll(const std::string& text, std::function<std::size_t()> piece) {
-    PiecewiseSource source(text, std::move(piece));
+// Where `fed`, the text comes as the page feeds it, with nothing yet before each piece.
+std::vector<std::pair<std::string, std::uint64_t>> findAll(const std::string& text, std::function<std::size_t()> piece,
+                                                           bool fed = false) {
+    PiecewiseSource source(text, std::move(piece), true, fed);
     TextState state;
     HashFinder finder(source, [](void*) { return true; }, nullptr, true, state);
     std::vector<std::pair<std::string, std::uint64_t>> found;
     FoundHash hash{};
-    while (finder.next(hash)) found.emplace_back(hash.text, hash.line);
+    for (bool more = true; more;) {
+        if (finder.next(hash)) found.emplace_back(hash.text, hash.line);
+        else more = finder.waiting();
+    }
     return found;
 }
 
@@ -121,6 +126,7 @@ TEST(Utf16, IsReadAsTheSameTextInUtf8) {
             for (const std::string& utf16 : {little, big}) {
                 ASSERT_EQ(readAll(utf16, piece), readAll(utf8, piece)) << i << " in pieces of " << size;
                 ASSERT_EQ(findAll(utf16, piece), findAll(utf8, piece)) << i << " in pieces of " << size;
+                ASSERT_EQ(findAll(utf16, piece, true), findAll(utf8, piece)) << i << " fed in pieces of " << size;
             }
         }
     }

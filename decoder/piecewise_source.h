@@ -11,12 +11,16 @@
 
 namespace kavlo {
 
-// Hands out `text` at most `piece()` bytes a read, as a pipe (which may wait) or a file does.
+// Hands out `text` at most `piece()` bytes a read, as a pipe (which may wait) or a file does; or,
+// `fed`, as the page's source does, with kNotYet before each piece, for the reader to come back.
 class PiecewiseSource final : public ByteSource {
 public:
-    PiecewiseSource(std::string_view text, std::function<std::size_t()> piece, bool mayWait = true)
-        : text_(text), piece_(std::move(piece)), mayWait_(mayWait) {}
-    long read(char* buffer, std::size_t size) noexcept override { return text_.read(buffer, std::min(size, piece_())); }
+    PiecewiseSource(std::string_view text, std::function<std::size_t()> piece, bool mayWait = true, bool fed = false)
+        : text_(text), piece_(std::move(piece)), mayWait_(mayWait), fed_(fed) {}
+    long read(char* buffer, std::size_t size) noexcept override {
+        notYet_ = fed_ && !notYet_;
+        return notYet_ ? kNotYet : text_.read(buffer, std::min(size, piece_()));
+    }
     [[nodiscard]] std::string_view error() const noexcept override { return {}; }
     [[nodiscard]] bool mayWait() const noexcept override { return mayWait_; }
 
@@ -24,6 +28,8 @@ private:
     TextSource text_;
     std::function<std::size_t()> piece_;
     bool mayWait_;
+    bool fed_;
+    bool notYet_ = false;
 };
 
 }  // namespace kavlo

@@ -4,8 +4,9 @@ network shut: the focus at load, the window's verdicts typed and confirmed with 
 button and with Alt+C, the field's limit in UTF-16 units, the read-only output, Find in text and Encode, a paste
 of 10 MB, a narrow screen, and axe's accessibility rules in both colour schemes; and the page's
 promises: its Content-Security-Policy, no request attempted in a whole session, a focus indicator
-that stands out in both schemes, and the count announced. Expected answers come from the native
-program, given the same texts.
+that stands out in every scheme, each answer and count heard, the page without script or
+WebAssembly, and a file of 200 MB opened. Expected answers come from the native program, given
+the same texts.
     web_test.py PAGE.html NATIVE-KAVLO-IPFINDER [UNITTEST-ARGUMENTS...]"""
 import base64
 import hashlib
@@ -67,6 +68,16 @@ class Page(unittest.TestCase):
     def field(self, name):
         return self.driver.find_element(By.ID, name)
 
+    def heard(self):
+        """As a screen reader is given them by the accessibility tree: the texts of the live regions,
+        and which fields are marked invalid."""
+        nodes = {node["nodeId"]: node for node in self.driver.execute_cdp_cmd("Accessibility.getFullAXTree", {})["nodes"]}
+        properties = {node["nodeId"]: {p["name"]: p["value"].get("value") for p in node.get("properties", [])} for node in nodes.values()}
+        text = lambda node: node.get("name", {}).get("value", "") if node["role"]["value"] == "StaticText" else \
+            "".join(text(nodes[child]) for child in node.get("childIds", []) if child in nodes)
+        return ([text(node) for id, node in nodes.items() if properties[id].get("live") and not node.get("ignored")],
+                {node["name"]["value"] for id, node in nodes.items() if properties[id].get("invalid") == "true"})
+
     def type(self, name, text):
         """Types `text` as a person would, characters above U+FFFF too (which keys cannot send)."""
         element = self.field(name)
@@ -96,6 +107,11 @@ class Page(unittest.TestCase):
                 self.type("txtHash", text)
                 pressed()
                 self.assertEqual(self.field("txtIPPort").get_attribute("value"), answer, f"{text!r} by {press}")
+                self.assertEqual([self.field(f).get_attribute(a) for f, a in (("calculated", "textContent"), ("txtHash", "aria-invalid"))],
+                                 [answer, str(answer.startswith("Please")).lower()], f"{text!r} by {press}")
+        live, invalid = self.heard()
+        self.assertIn(expected[-1], live)
+        self.assertEqual(invalid, {"User hash number"})
 
     def test_takes_twelve_utf16_units_and_refuses_a_thirteenth(self):
         self.open()
@@ -129,11 +145,14 @@ class Page(unittest.TestCase):
         shown = [item.text for item in self.driver.find_elements(By.CSS_SELECTOR, "#found li")]
         self.assertEqual(shown, [line.replace("\t", " \u2192 ") for line in run.stdout.decode().splitlines()])
         self.assertEqual(shown[0], "0100A8C01F90 \u2192 192.168.0.1:8080")
+        self.assertEqual([said for said in self.heard()[0] if said], [f"{len(shown)} hashes found"])  # once, at the end
         addresses = ["192.168.0.1:8080", "255.255.255.255:65535", "1.2.3.256:80", "010.0.0.1:80", "1.2.3.4"]
         for address, answer in zip(addresses, native(["--encode"], addresses)):
             self.type("address", address)
             self.field("address").send_keys(Keys.ENTER)
             self.assertEqual(self.field("hash").get_attribute("value"), answer, address)
+            self.assertEqual([self.field(f).get_attribute(a) for f, a in (("encoded", "textContent"), ("address", "aria-invalid"))],
+                             [answer, str(len(answer) != 12).lower()], address)
 
     def wait_for_found(self):
         self.until("return document.documentElement.dataset.found", "Find did not finish")
@@ -149,10 +168,19 @@ class Page(unittest.TestCase):
                                                                                  "clipboardSanitizedWrite"]})
         self.driver.execute_script("document.getElementById('text').value = arguments[0]", text)
         self.field("findButton").click()
+        # Encode and Calculate while Find goes on change nothing of its answers.
+        self.driver.execute_script("document.getElementById('address').value = '1.2.3.4:' + '5'.repeat(4000000)")
+        self.field("encodeButton").click()
+        self.type("txtHash", "0100A8C01F90")
+        self.field("cmdCalculate").click()
+        self.assertEqual([self.field(f).get_attribute("value") for f in ("hash", "txtIPPort")],
+                         ["the port is more than 65535", "192.168.0.1:8080"])
         self.wait_for_found()
         self.assertTrue(self.field("count").text.startswith(f"{len(lines)} hashes found; the first 200 are shown"))
         self.assertEqual(len(self.driver.find_elements(By.CSS_SELECTOR, "#found li")), 200)
         self.field("copyAll").click()
+        self.until("return document.getElementById('copied').textContent", "Copy all said nothing")
+        self.assertEqual(self.field("copied").text, f"Copied {len(lines)} lines to the clipboard")
         copied = self.driver.execute_async_script("navigator.clipboard.readText().then(arguments[0])")
         self.assertEqual(copied.count("\n"), len(lines))
         self.assertEqual(copied.split("\n")[0], lines[0][-12 - 3:-3] + "\t" + native([], [lines[0][-15:-3]])[0])
@@ -164,7 +192,7 @@ class Page(unittest.TestCase):
                    for tag in ("script", "style")}
         self.assertEqual(re.search('http-equiv="Content-Security-Policy" content="([^"]*)"', page)[1],
                          f"default-src 'none'; script-src {allowed['script']} 'wasm-unsafe-eval'; "
-                         f"style-src {allowed['style']}; base-uri 'none'; form-action 'none'")
+                         f"style-src {allowed['style']}; worker-src blob:; base-uri 'none'; form-action 'none'")
         self.driver.get_log("performance"), self.driver.get_log("browser")  # what earlier tests did
         self.open()
         self.driver.execute_cdp_cmd("Browser.grantPermissions", {"permissions": ["clipboardReadWrite",
@@ -180,10 +208,10 @@ class Page(unittest.TestCase):
         requests = [json.loads(entry["message"])["message"]["params"].get("request", {}).get("url")
                     for entry in self.driver.get_log("performance")
                     if json.loads(entry["message"])["message"]["method"] == "Network.requestWillBeSent"]
-        self.assertEqual(requests, [PAGE.as_uri()])
+        self.assertEqual([url for url in requests if not url.startswith("blob:null/")], [PAGE.as_uri()])  # and the worker
         self.assertEqual([entry["message"] for entry in self.driver.get_log("browser")], [])  # none refused
 
-    def test_shows_where_the_focus_is_at_3_to_1_in_the_light_and_the_dark_and_announces_the_count(self):
+    def test_shows_where_the_focus_is_at_3_to_1_and_read_only_fields_apart_in_every_scheme(self):
         # The focused control's outline, over the page's background, against that background.
         contrast = """const rgb = (colour) => colour.match(/[\\d.]+/g).map(Number), ground = rgb(getComputedStyle(document.body).backgroundColor);
             const style = getComputedStyle(document.activeElement), [r, g, b, alpha = 1] = rgb(style.outlineColor);
@@ -191,23 +219,70 @@ class Page(unittest.TestCase):
                 .reduce((sum, c, i) => sum + c * [0.2126, 0.7152, 0.0722][i], 0) + 0.05;
             const ratio = luminance([r, g, b].map((c, i) => alpha * c + (1 - alpha) * ground[i])) / luminance(ground);
             return [document.activeElement.id, style.outlineStyle, parseFloat(style.outlineWidth), Math.max(ratio, 1 / ratio)];"""
-        for scheme in ("light", "dark"):
-            self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
-                                        {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+        look = ("return [...arguments].map((field) => { const style = getComputedStyle(field);"
+                " return [style.backgroundColor, style.borderStyle, field.getBoundingClientRect().left]; })")
+        for scheme, feature in (("light", "prefers-color-scheme"), ("dark", "prefers-color-scheme"), ("active", "forced-colors")):
+            self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [{"name": feature, "value": scheme}]})
             self.open()
+            editable, read_only, address, hash_ = self.driver.execute_script(look, *map(self.field, ("txtHash", "txtIPPort", "address", "hash")))
+            self.assertNotEqual(editable[:2], read_only[:2], scheme)
+            self.assertEqual((editable, read_only), (address, hash_), f"{scheme}: the forms' columns and fields")
             self.type("text", "0100A8C01F90")
             self.field("findButton").click()
             self.wait_for_found()
             self.field("txtHash").click()
             seen = []
-            for _ in range(9):
+            for _ in range(10):
                 control, style, width, ratio = self.driver.execute_script(contrast)
                 seen.append(control)
                 self.assertTrue(style != "none" and width >= 2 and ratio >= 3, f"{control}, {scheme}: {style} {width}px {ratio:.2f}:1")
                 ActionChains(self.driver).send_keys(Keys.TAB).perform()
-            self.assertEqual(len(set(seen)), 9, seen)
-        count = self.field("count")
-        self.assertTrue(count.get_attribute("role") == "status" or count.get_attribute("aria-live") == "polite")
+            self.assertEqual(len(set(seen)), 10, seen)
+        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+    def test_says_what_it_needs_without_script_or_webassembly_and_leaves_every_control_off(self):
+        controls = "return [...document.querySelectorAll('input, textarea, button')].filter((c) => !c.matches(':disabled')).length"
+        try:
+            for without, problem in (("Emulation.setScriptExecutionDisabled", "noscript p"), ("WebAssembly", "#problem")):
+                if without == "WebAssembly":
+                    self.driver.execute_cdp_cmd("Emulation.setScriptExecutionDisabled", {"value": False})
+                    self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": "delete globalThis.WebAssembly"})
+                else:
+                    self.driver.execute_cdp_cmd(without, {"value": True})
+                self.driver.get(PAGE.as_uri())  # which returns once the page has loaded, its module failed
+                self.assertRegex(self.driver.find_element(By.CSS_SELECTOR, problem).text, "^This page (needs JavaScript|cannot work here)")
+                self.assertEqual([self.driver.execute_script(controls), self.field("txtHash").get_attribute("maxlength")], [0, "12"])
+        finally:
+            self.driver.execute_cdp_cmd("Emulation.setScriptExecutionDisabled", {"value": False})
+            self.tearDownClass()  # the script that removes WebAssembly goes with its browser
+            self.setUpClass()
+
+    def test_a_file_of_200_megabytes_opened_finds_what_the_command_line_does_and_keeps_the_page_responsive(self):
+        generator = random.Random(2026)
+        block = "".join(f"2026-12-10 INFO user={generator.randrange(1000)} " + (f"hash={generator.getrandbits(48):012X}"
+                        if generator.random() < 0.2 else "nothing to see") + " ok\n" for _ in range(16_000)).encode()
+        with tempfile.NamedTemporaryFile(suffix=".log") as log:
+            for _ in range(200_000_000 // len(block) + 1):
+                log.write(block)
+            log.flush()
+            extracted = subprocess.run([NATIVE, "--extract", "--tsv", "-f", log.name], capture_output=True, check=True).stdout.decode()
+            self.open()
+            self.driver.execute_script("window.slow = []; new PerformanceObserver((list) => slow.push(...list.getEntries()"
+                                       ".map((task) => task.duration))).observe({ type: 'longtask' })")
+            started = self.driver.execute_script("return document.documentElement.dataset.memory")
+            node = self.driver.execute_cdp_cmd("DOM.querySelector", {"nodeId": self.driver.execute_cdp_cmd("DOM.getDocument", {})["root"]["nodeId"],
+                                                                    "selector": "#file"})["nodeId"]
+            self.driver.execute_cdp_cmd("DOM.setFileInputFiles", {"nodeId": node, "files": [log.name]})
+            self.wait_for_found()
+        hashes = extracted.splitlines()
+        self.assertGreater(len(hashes), 500_000)
+        self.assertTrue(self.field("count").text.startswith(f"{len(hashes)} hashes found; the first 200 are shown"))
+        self.assertEqual([item.text for item in self.driver.find_elements(By.CSS_SELECTOR, "#found li")],
+                         [line.replace("\t", " \u2192 ") for line in hashes[:200]])
+        self.assertEqual(self.driver.execute_script("return slow.filter((duration) => duration > 50)"), [])
+        # The module's memory the same at the end as at the start, which no size of file changes.
+        self.assertEqual(self.driver.execute_script("return document.documentElement.dataset.memory"), started)
+        self.assertLess(int(started), 16 << 20)
 
     def test_fits_a_screen_320_pixels_wide(self):
         self.open()

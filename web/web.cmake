@@ -15,16 +15,16 @@ target_link_libraries(kavlo_web PRIVATE kavlo_build /usr/lib/wasm32-wasi/libc.a)
 target_compile_options(kavlo_web PRIVATE -O2 -fno-exceptions -fno-rtti -mbulk-memory -msimd128 -fvisibility=hidden
                                          -ffunction-sections -fdata-sections)
 target_link_options(kavlo_web PRIVATE -Wl,--no-entry,--strip-all,--gc-sections,-O2)
-# The text reader's UTF-16 and mark handling, which the page's text (UTF-8, from the browser)
-# never needs, small rather than fast: the module stays under 12 KiB.
-set_source_files_properties(decoder/lines.cpp decoder/text.cpp TARGET_DIRECTORY kavlo_web PROPERTIES COMPILE_OPTIONS -Os)
+# The text reader's UTF-16 and mark handling, which only an opened file may need, and the page's
+# layer, small rather than fast: the module stays under 13 KiB.
+set_source_files_properties(decoder/lines.cpp decoder/text.cpp web/exports.cpp TARGET_DIRECTORY kavlo_web PROPERTIES COMPILE_OPTIONS -Os)
 set_target_properties(kavlo_web PROPERTIES SUFFIX .wasm)
 
 set(page ${CMAKE_BINARY_DIR}/KavloIPFinder-${KAVLO_VERSION_TEXT}.html)
 add_custom_command(OUTPUT ${page}
                    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/web/make_page.py ${CMAKE_SOURCE_DIR}/web
                            $<TARGET_FILE:kavlo_web> ${KAVLO_VERSION_TEXT} ${page}
-                   DEPENDS kavlo_web web/page.html web/page.css web/page.js web/make_page.py
+                   DEPENDS kavlo_web web/page.html web/page.css web/page.js web/make_page.py decoder/calculate.h
                    COMMENT "Writing the page")
 add_custom_target(web ALL DEPENDS ${page})
 
