@@ -80,16 +80,11 @@ console.log(`${texts.length} random texts, ${addresses} of them addresses: ` +
 const log = texts.slice(0, 20000).join(' ');
 let findings = 0;
 for (const bytes of [Buffer.from(log), Buffer.from('\ufeff' + log, 'utf16le')]) {
-  const extracted = spawnSync(nativeProgram, ['--extract', '--tsv'], { input: bytes, maxBuffer: 1 << 28 }).stdout.toString();
-  for (const chunk of [1, 4099]) {
-    const found = find(chunk === 1 ? bytes.subarray(0, 20000) : bytes, chunk);
-    const expected = chunk === 1 ? spawnSync(nativeProgram, ['--extract', '--tsv'], { input: bytes.subarray(0, 20000) }).stdout.toString() : extracted;
-    if (found !== expected) {
-      differences.push(`Find in chunks of ${chunk}: ${found.slice(0, 200)}... (${found.length} bytes), not ${expected.length} bytes`);
-    }
-    findings += found.split('\n').length - 1;
-  }
+  const found = find(bytes, 4099);
+  const expected = spawnSync(nativeProgram, ['--extract', '--tsv'], { input: bytes, maxBuffer: 1 << 28 }).stdout.toString();
+  if (found !== expected) differences.push(`Find: ${found.slice(0, 200)}... (${found.length} bytes), not ${expected.length} bytes`);
+  findings += found.split('\n').length - 1;
 }
 console.log(`Find: ${findings} hashes found, in chunks, ` + (differences.length ? differences.join('\n') : 'as --extract finds them'));
 process.exit(differences.length || run.status !== 1 || lines.length !== texts.length || addresses < texts.length / 4 ||
-             findings < 10000 ? 1 : 0);
+             findings < 5000 ? 1 : 0);
