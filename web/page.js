@@ -10,7 +10,7 @@ const decoder = new TextDecoder();
 const reportEvery = 50;
 
 if (typeof document === 'undefined') {
-  // The worker: finds in a Blob (a paste) or a File, a chunk at a time, in a module of its own.
+  // The worker: finds in a pasted text or a File, a chunk at a time, in a module of its own.
   const made = WebAssembly.instantiate(moduleBytes).then(({ instance }) => instance.exports);
   onmessage = async ({ data: { text, file } }) => {
     const program = await made;
@@ -48,9 +48,9 @@ if (typeof document === 'undefined') {
           }
         }
       } else {
-        // A paste is made UTF-8 straight into the module, a chunk at a time.
-        // In pieces that fit made UTF-8 (three bytes a unit at the most), never between the two
-        // units of a pair: encodeInto on what is left of a long text would copy all of it each time.
+        // A paste is made UTF-8 straight into the module, in pieces that fit (three bytes a unit at
+        // the most), never between the two units of a pair; encodeInto on what is left of a long
+        // text instead would copy all of it each time.
         for (let at = 0, end; at < text.length; at = end) {
           end = Math.min(text.length, at + Math.floor(program.findRoom() / 3));
           if (end < text.length && /[\ud800-\udbff]/.test(text[end - 1])) --end;
@@ -188,6 +188,7 @@ if (typeof document === 'undefined') {
     program = instance.exports;
     finder = new Worker(URL.createObjectURL(new Blob([script], { type: 'text/javascript' })));
     finder.onmessage = answers;
+    finder.onerror = (event) => answers({ data: { blocks: [], read: 0, count: 0, done: true, failure: event.message } });
     for (const controls of document.querySelectorAll('fieldset')) controls.disabled = false;
     finding(false);
     $('txtHash').focus();
