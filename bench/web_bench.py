@@ -14,7 +14,7 @@ import time
 from selenium.webdriver.common.by import By
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "scripts/lib"))
-from chromium import chromium  # noqa: E402
+from chromium import choose_file, chromium  # noqa: E402
 
 page, native, log = pathlib.Path(sys.argv[1]).resolve(), sys.argv[2], pathlib.Path(sys.argv[3])
 text = log.read_bytes()[:10_000_000].decode(errors="replace")
@@ -47,9 +47,7 @@ with chromium() as driver:
         opening = []
         for _ in range(3):
             driver.execute_script("delete document.documentElement.dataset.found")
-            node = driver.execute_cdp_cmd("DOM.querySelector", {"nodeId": driver.execute_cdp_cmd("DOM.getDocument", {})["root"]["nodeId"],
-                                                               "selector": "#file"})["nodeId"]
-            driver.execute_cdp_cmd("DOM.setFileInputFiles", {"nodeId": node, "files": [big.name]})
+            choose_file(driver, "#file", big.name)
             opening.append(wait_for("found") / 1000)
         big_count = driver.find_element(By.ID, "count").text.split()[0]
         memory = int(driver.execute_script("return document.documentElement.dataset.memory")) / (1 << 20)

@@ -27,7 +27,7 @@ from selenium.webdriver.common.keys import Keys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "scripts/lib"))
-from chromium import chromium  # noqa: E402
+from chromium import choose_file, chromium  # noqa: E402
 
 PAGE, NATIVE = pathlib.Path(sys.argv[1]).resolve(), sys.argv[2]
 AXE = ROOT / "web/node_modules/axe-core/axe.min.js"
@@ -270,9 +270,7 @@ class Page(unittest.TestCase):
             self.driver.execute_script("window.slow = []; new PerformanceObserver((list) => slow.push(...list.getEntries()"
                                        ".map((task) => task.duration))).observe({ type: 'longtask' })")
             started = self.driver.execute_script("return document.documentElement.dataset.memory")
-            node = self.driver.execute_cdp_cmd("DOM.querySelector", {"nodeId": self.driver.execute_cdp_cmd("DOM.getDocument", {})["root"]["nodeId"],
-                                                                    "selector": "#file"})["nodeId"]
-            self.driver.execute_cdp_cmd("DOM.setFileInputFiles", {"nodeId": node, "files": [log.name]})
+            choose_file(self.driver, "#file", log.name)
             self.wait_for_found()
         hashes = extracted.splitlines()
         self.assertGreater(len(hashes), 500_000)

@@ -29,13 +29,10 @@ char encoded[128];
 class FedSource final : public kavlo::ByteSource {
 public:
     explicit FedSource(bool file) noexcept : file_(file) {}
-    void feed(std::string_view chunk, bool last) noexcept { rest_ = chunk, last_ = last; }
+    void feed(std::string_view chunk, bool last) noexcept { chunk_ = kavlo::TextSource(chunk), last_ = last; }
     long read(char* buffer, std::size_t size) noexcept override {
-        if (rest_.empty()) return last_ ? 0 : kNotYet;
-        const std::size_t count = std::min(rest_.size(), size);
-        std::copy_n(rest_.data(), count, buffer);
-        rest_.remove_prefix(count);
-        return static_cast<long>(count);
+        const long count = chunk_.read(buffer, size);
+        return count == 0 && !last_ ? kNotYet : count;
     }
     [[nodiscard]] std::string_view error() const noexcept override { return {}; }
     // A file's bytes may start with a byte-order mark; a pasted text is text already.
@@ -43,7 +40,7 @@ public:
 
 private:
     bool file_;
-    std::string_view rest_;
+    kavlo::TextSource chunk_{{}};
     bool last_ = false;
 };
 char chunk[1 << 20];

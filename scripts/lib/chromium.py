@@ -27,3 +27,11 @@ def chromium(*flags):
     finally:
         driver.quit()
         shutil.rmtree(profile, ignore_errors=True)
+
+
+def choose_file(driver, selector, path):
+    """Chooses `path` in the file input `selector`, as a person does in its dialog (which headless
+    Chromium has not); the input's change event follows."""
+    document = driver.execute_cdp_cmd("DOM.getDocument", {})["root"]["nodeId"]
+    node = driver.execute_cdp_cmd("DOM.querySelector", {"nodeId": document, "selector": selector})["nodeId"]
+    driver.execute_cdp_cmd("DOM.setFileInputFiles", {"nodeId": node, "files": [str(path)]})
