@@ -86,7 +86,7 @@ inline Vector hexDigits(Vector bytes, Vector& lower, Vector& digits) noexcept {
     return either(digits, within(lower, 'a', 'f'));
 }
 
-inline Masks classifyVector(const char* block, bool lineEnds) noexcept {
+[[gnu::always_inline]] inline Masks classifyVector(const char* block, bool lineEnds) noexcept {
     Masks masks{0, 0, 0, 0};
     for (unsigned at = 0; at < 64; at += 16) {
         const Vector bytes = load(block + at);
@@ -126,7 +126,9 @@ inline std::size_t asciiFromUtf16([[maybe_unused]] const char* in, [[maybe_unuse
     return done;
 }
 
-inline Masks classify(const char* block, bool lineEnds) noexcept {
+// Always inlined, as classifyVector is: clang left them calls in the WebAssembly module, returning
+// the masks through memory, 6% of the page's Find.
+[[gnu::always_inline]] inline Masks classify(const char* block, bool lineEnds) noexcept {
 #ifdef KAVLO_VECTOR_FINDER
     return classifyVector(block, lineEnds);
 #else
