@@ -55,8 +55,8 @@ mapfile -t t < <(medians "$runs" "cat log.txt" "'$build/kavlo-ipfinder' --extrac
 [ "$(wc -l <out.txt)" = $lines ] || { echo "--extract found other hashes than the log holds" >&2; exit 1; }
 row "cat LOG > OUT (the copy)" "${t[0]}" "$mb"
 row "kavlo-ipfinder --extract" "${t[1]}" "$mb"
-echo "  --extract: $(ratio "${t[1]}" "${t[0]}")x the copy's time (target 1.4: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 1.4);" \
-  "aim 1.05: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 1.05))"
+echo "  --extract: $(ratio "${t[1]}" "${t[0]}")x the copy's time (target 1.1: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 1.1);" \
+  "aim 0.8: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 0.8))"
 # The same text in UTF-16, read as it streams: at least half as fast as in UTF-8.
 mapfile -t t < <(medians "$runs" "'$build/kavlo-ipfinder' --extract -f log.txt" "'$build/kavlo-ipfinder' --extract -f log-utf16.txt")
 [ "$(wc -l <out.txt)" = $lines ] || { echo "--extract found other hashes in UTF-16 than the log holds" >&2; exit 1; }
@@ -78,6 +78,10 @@ row "cat HASHES | cat > OUT (the copy)" "${t[0]}" "$mb"
 row "kavlo-ipfinder" "${t[1]}" "$mb"
 echo "  decode: $(ratio "${t[1]}" "${t[0]}")x the copy's time (target 1.2: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 1.2);" \
   "aim 0.9: $(verdict "$(ratio "${t[1]}" "${t[0]}")" 0.9))"
+# For context, a copy of as many bytes as decoding writes: its output is half as big again as the
+# hashes.
+mapfile -t t < <(medians "$runs" "cat decoded.txt")
+row "cat DECODED > OUT (the output's size)" "${t[0]}" "$(megabytes decoded.txt)"
 mapfile -t t < <(medians 1 "'$build/cli_reference' decode <hashes.txt" "'$build/kavlo-ipfinder' --encode -f decoded.txt" \
   "'$build/cli_reference' encode <decoded.txt")
 row "iostream decoder" "${t[0]}" "$mb"
