@@ -107,5 +107,3 @@ PY
 done <<<"$faults"
 echo "seeded faults: $caught caught, $survived survived, in $(($(date +%s) - began)) s"
 [ "$survived" = 0 ]
-
-

@@ -153,7 +153,8 @@ if (typeof document === 'undefined') {
   $('find').addEventListener('submit', (event) => {
     event.preventDefault();
     since = performance.now();
-    find({ text: $('text').value }, $('text').value.length);
+    const text = $('text').value;  // a copy of what may be megabytes, taken once
+    find({ text }, text.length);
   });
   // A file opened, or dropped anywhere on the page, is read from where it lies, never pasted.
   $('openFile').addEventListener('click', () => $('file').click());
