@@ -111,9 +111,10 @@ expect "an argument in another script gets the window's message" "" 1 "" \
 $(error $'argument 2: "0100A8C01F\xf0\x9f\x98\x80": Please enter hex digits')
 " $'\xef\xbc\x90100A8C01F90' $'0100A8C01F\xf0\x9f\x98\x80'
 
-expect "--encode: addresses to upper-case hashes" $'192.168.0.1:8080\r\n 1.0.0.127:80\n' 1 \
+expect "--encode: addresses to upper-case hashes; a hash is no address" $'192.168.0.1:8080\r\n0100A8C01F90\n 1.0.0.127:80\n' 1 \
   $'FFFFFFFFFFFF\n000000000000\n0100A8C01F90\n7F0000010050\n' \
   "$(error 'argument 4: "1.2.3.256:80": octet 4 is more than 255')
+$(error 'line 2: "0100A8C01F90": no port: give it after a colon, as in 192.168.0.1:8080')
 " --encode 255.255.255.255:65535 0.0.0.0:0 1.2.3.256:80 -
 expect "--encode --tsv" $'192.168.0.1:8080\n010.0.0.1:80\n' 1 \
   $'192.168.0.1:8080\t0100A8C01F90\n010.0.0.1:80\toctet 1 has a leading zero\n' "" -e --tsv

@@ -1,4 +1,5 @@
 #include "formats.h"
+#include "hash_text.h"
 
 #include <algorithm>
 #include <iterator>

@@ -144,6 +144,7 @@ private:
     const FormatStyle* style_ = &styleOf(Format::Plain);
     const Option* setBy_[2] = {nullptr, nullptr};  // the options that set the mode and the format
     bool found_ = false;                           // --extract found a hash
+    bool plainAddresses_ = true;                   // a hash's answer is its address's line alone
     TextState standardInput_;                      // how far standard input has been read
     int status_ = kAllGood;
 };
@@ -236,6 +237,7 @@ bool Program::take(const Option& option, std::string_view typed, const Argument*
             earlier = &option;
             if (option.action == Action::SetMode) mode_ = static_cast<Mode>(option.value);
             if (option.action == Action::SetFormat) style_ = &styleOf(static_cast<Format>(option.value));
+            plainAddresses_ = mode_ != Mode::Encode && style_ == &styleOf(Format::Plain);
             return true;
         }
         case Action::Help: printHelp(); return false;
@@ -302,6 +304,13 @@ void Program::extract(ByteSource& input, Origin origin, TextState& state) noexce
 bool Program::handle(std::string_view head, std::uint64_t size, const Origin& origin, bool hexDigits) noexcept {
     // A reader stopped before its next read may still hand out what it holds: a line cut short.
     if (stopped()) return false;
+    if (hexDigits && plainAddresses_) {  // the common case, a list's or a log's, at once
+        out_.putInPlace<kLongestAddressText + kNewline.size()>([head](char* first, char* last) {
+            char* end = writeAddress(decodeHexDigits(head.data()), first, last);
+            return std::copy(kNewline.begin(), kNewline.end(), end);
+        });
+        return !stopped();
+    }
     Answer answer{head, size, origin, {}, mode_ == Mode::Encode, {}};
     if (hexDigits && mode_ != Mode::Encode) {
         answer.address = decodeHexDigits(head.data());  // the common case, at once

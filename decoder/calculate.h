@@ -77,9 +77,7 @@ inline constexpr std::size_t kLongestOctetText = 3;
 inline constexpr std::size_t kLongestPortText = 5;
 inline constexpr std::size_t kLongestAddressText = 4 * kLongestOctetText + 3 + 1 + kLongestPortText;
 
-// Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end.
-// Needs room for the longest such text; with less, writes nothing and returns `first`.
-char* writeAddress(const Address& address, char* first, const char* last) noexcept;
+// writeAddress (hash_text.h) writes an address as "a.b.c.d:port".
 
 // Empty for an empty slot, otherwise the decimal form: no leading zeros, '-' only when negative.
 [[nodiscard]] SlotText slotText(const Slot& slot) noexcept;

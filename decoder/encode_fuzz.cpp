@@ -2,6 +2,7 @@
 // back unchanged through the hash (encode, decode, write the address).
 #include "calculate.h"
 #include "encode.h"
+#include "hash_text.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,6 @@
 #include "calculate.h"
 #include "encode.h"
+#include "hash_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // what MultiByteToWideChar(CP_UTF8) makes of the same bytes, and what the window's Calculate says
 // of that text. A Windows test program.
 #include "calculate.h"
+#include "hash_text.h"
 #include "text.h"
 
 #include <gtest/gtest.h>
