@@ -64,7 +64,9 @@ inline Vector within(Vector bytes, char low, char high) noexcept {
     const __m128i moved = _mm_add_epi8(bytes, splat(static_cast<char>(-128 - low)));
     return _mm_cmplt_epi8(moved, splat(static_cast<char>(-128 + high - low + 1)));
 }
-inline std::uint64_t bits(Vector set) noexcept { return static_cast<std::uint16_t>(_mm_movemask_epi8(set)); }
+// Its sixteen bits taken as 32, as the instruction writes them, so that no zero-extension is added
+// after each one.
+inline std::uint64_t bits(Vector set) noexcept { return static_cast<std::uint32_t>(_mm_movemask_epi8(set)); }
 #else
 using Vector = v128_t;
 inline Vector load(const char* bytes) noexcept { return wasm_v128_load(bytes); }
