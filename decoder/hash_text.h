@@ -94,13 +94,13 @@ inline Address decodeHexDigits(const char* digits) noexcept {
     // Each digit's value at once: '0'-'9' are 0x30-0x39, 'A'-'F' 0x41-0x46 and 'a'-'f' 0x61-0x66.
     first8 = (first8 & 0x0F0F0F0F0F0F0F0F) + 9 * (first8 >> 6 & 0x0101010101010101);
     last4 = (last4 & 0x0F0F0F0F) + 9 * (last4 >> 6 & 0x01010101);
-    // Each pair's first digit is its high half: the pairs at bytes 0, 2, 4 and 6.
+    // Each pair's first digit is its high half: the pairs at bytes 0, 2, 4 and 6, and 0 and 2 of the
+    // last four.
     const std::uint64_t pairs = (first8 << 4 | first8 >> 8) & 0x00FF00FF00FF00FF;
+    const std::uint32_t portPairs = (last4 << 4 | last4 >> 8) & 0x00FF00FF;
     const auto pair = [pairs](int at) { return static_cast<std::uint8_t>(pairs >> (16 * at)); };
-    const auto digit = [last4](int at) { return last4 >> (8 * at) & 0xF; };
     // The hash's first pair is the address's last octet; the last four digits are the port.
-    return {{pair(3), pair(2), pair(1), pair(0)},
-            static_cast<std::uint16_t>(digit(0) << 12 | digit(1) << 8 | digit(2) << 4 | digit(3))};
+    return {{pair(3), pair(2), pair(1), pair(0)}, static_cast<std::uint16_t>((portPairs & 0xFF) << 8 | portPairs >> 16)};
 }
 
 // Writes "a.b.c.d:port", decimal without leading zeros, into [first, last) and returns its end.
