@@ -296,10 +296,10 @@ void Program::readLines(ByteSource& input, const Origin& origin, TextState& stat
     LineReader reader(input, &Program::flushBeforeRead, this, state);
     Line line{};
     while (reader.next(line)) {
-        if (line.hexDigits && plainAddresses_ ? !handleAddress(line.head.data())
-                                              : !handle(line.head, line.size, {origin.from, line.number, origin.file}, line.hexDigits)) {
-            return;
-        }
+        const bool goOn = line.hexDigits && plainAddresses_
+                              ? handleAddress(line.head.data())
+                              : handle(line.head, line.size, {origin.from, line.number, origin.file}, line.hexDigits);
+        if (!goOn) return;
     }
     ended(reader, origin);
 }
@@ -311,7 +311,9 @@ void Program::extract(ByteSource& input, Origin origin, TextState& state) noexce
     while (finder.next(hash)) {
         found_ = true;
         if (byLine) origin.number = hash.line;
-        if (plainAddresses_ ? !handleAddress(hash.text.data()) : !handle(hash.text, hash.text.size(), origin, true)) return;
+        const bool goOn =
+            plainAddresses_ ? handleAddress(hash.text.data()) : handle(hash.text, hash.text.size(), origin, true);
+        if (!goOn) return;
     }
     ended(finder, origin);
 }

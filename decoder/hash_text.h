@@ -1,7 +1,8 @@
 // How the decoder reads hash digits, for any kind of code unit: the definitions behind isHexDigit
 // and decodeHash (calculate.h), which each program instantiates for the units it uses
 // (hash_text_utf16.cpp, hash_text_bytes.cpp), so that it carries only that code; and, for bytes,
-// digits known to be hex read a word at a time, for the command line's loops.
+// digits known to be hex read a word at a time, and the address text written in place, for the
+// command line's loops.
 #pragma once
 
 #include "calculate.h"
@@ -125,7 +126,8 @@ inline char* writeAddress(const Address& address, char* first, const char* last)
     // leading zeros and stored from there: digits gathered in memory and read back from an offset
     // could not be forwarded from their stores, a wait on every line (an address took 4.9 ns, now 4.4).
     const std::uint64_t digits = std::uint64_t{detail::kDigitPairs[port / 10000]} >> 8 |  // 0 to 6
-                                 std::uint64_t{detail::kDigitPairs[port / 100 % 100]} << 8 | std::uint64_t{detail::kDigitPairs[port % 100]} << 24;
+                                 std::uint64_t{detail::kDigitPairs[port / 100 % 100]} << 8 |
+                                 std::uint64_t{detail::kDigitPairs[port % 100]} << 24;
     const std::size_t count = 1 + (port >= 10) + (port >= 100) + (port >= 1000) + (port >= 10000);
     const std::uint64_t shown = digits >> 8 * (5 - count);
     std::memcpy(at, &shown, 5);  // the port's longest text: what follows its digits is room
