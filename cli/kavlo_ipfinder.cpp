@@ -105,11 +105,12 @@ private:
     // their address's line, put straight into the output's block in the reading loop, past the
     // general answer and its format's call.
     bool handleAddress(const char* digits) noexcept {
-        if (stopped()) return false;
-        out_.putInPlace<kLongestAddressText + kNewline.size()>([digits](char* first, char* last) {
-            char* end = writeAddress(decodeHexDigits(digits), first, last);
-            return std::copy(kNewline.begin(), kNewline.end(), end);
-        });
+        if (!stopped()) {
+            out_.putInPlace<kLongestAddressText + kNewline.size()>([digits](char* first, char* last) {
+                char* end = writeAddress(decodeHexDigits(digits), first, last);
+                return std::copy(kNewline.begin(), kNewline.end(), end);
+            });
+        }
         return !stopped();
     }
     bool usageError(std::string_view before, std::string_view quoted, std::string_view after = {},

@@ -9,6 +9,7 @@
 // --extract the hashes that the rule written as regular expressions finds.
 #include "encode.h"
 #include "extract_reference.h"
+#include "hash_text.h"
 #include "system_io.h"
 #include "writer.h"
 
