@@ -113,6 +113,10 @@ private:
         }
         return !stopped();
     }
+    // Whether a hash's answer is its address's line alone, for handleAddress().
+    [[nodiscard]] bool plainAddresses() const noexcept {
+        return mode_ != Mode::Encode && style_ == &styleOf(Format::Plain);
+    }
     bool usageError(std::string_view before, std::string_view quoted, std::string_view after = {},
                     std::string_view other = {}) noexcept;
     // A line on standard error. Where standard output and error go to one place (a terminal, one
@@ -157,7 +161,6 @@ private:
     const FormatStyle* style_ = &styleOf(Format::Plain);
     const Option* setBy_[2] = {nullptr, nullptr};  // the options that set the mode and the format
     bool found_ = false;                           // --extract found a hash
-    bool plainAddresses_ = true;                   // a hash's answer is its address's line alone
     TextState standardInput_;                      // how far standard input has been read
     int status_ = kAllGood;
 };
@@ -250,7 +253,6 @@ bool Program::take(const Option& option, std::string_view typed, const Argument*
             earlier = &option;
             if (option.action == Action::SetMode) mode_ = static_cast<Mode>(option.value);
             if (option.action == Action::SetFormat) style_ = &styleOf(static_cast<Format>(option.value));
-            plainAddresses_ = mode_ != Mode::Encode && style_ == &styleOf(Format::Plain);
             return true;
         }
         case Action::Help: printHelp(); return false;
@@ -296,8 +298,9 @@ void Program::ended(const Reader& reader, const Origin& origin) noexcept {
 void Program::readLines(ByteSource& input, const Origin& origin, TextState& state) noexcept {
     LineReader reader(input, &Program::flushBeforeRead, this, state);
     Line line{};
+    const bool plain = plainAddresses();
     while (reader.next(line)) {
-        const bool goOn = line.hexDigits && plainAddresses_
+        const bool goOn = line.hexDigits && plain
                               ? handleAddress(line.head.data())
                               : handle(line.head, line.size, {origin.from, line.number, origin.file}, line.hexDigits);
         if (!goOn) return;
@@ -309,11 +312,12 @@ void Program::extract(ByteSource& input, Origin origin, TextState& state) noexce
     const bool byLine = origin.from != From::Argument;
     HashFinder finder(input, &Program::flushBeforeRead, this, byLine && style_->saysWhere, state);
     FoundHash hash{};
+    const bool plain = plainAddresses();
     while (finder.next(hash)) {
         found_ = true;
         if (byLine) origin.number = hash.line;
         const bool goOn =
-            plainAddresses_ ? handleAddress(hash.text.data()) : handle(hash.text, hash.text.size(), origin, true);
+            plain ? handleAddress(hash.text.data()) : handle(hash.text, hash.text.size(), origin, true);
         if (!goOn) return;
     }
     ended(finder, origin);
